@@ -1,0 +1,70 @@
+// The byte transport to the amplifier. The protocol code (poll step, keys,
+// upload) talks to the amplifier through nothing else.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace amppanel {
+
+// What a link needs to open: the serial program uses the port fields, the USB
+// program the device ID fields.
+struct LinkSettings {
+  int comPort = 0;    // 0: no port chosen
+  int baudIndex = 6;  // into BaudTable
+  std::string usbIdString;
+  bool usbIdEnabled = false;
+};
+
+// Result of one transfer: a link status number and the bytes moved.
+struct LinkResult {
+  int status = 0;
+  std::size_t count = 0;
+};
+
+class Link {
+ public:
+  virtual ~Link() = default;
+
+  // One attempt to open; returns a link status (0 on success).
+  virtual int Open(const LinkSettings& settings) = 0;
+  // Closes the link; safe to call when it is closed.
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+
+  // Hands the whole buffer to the device as one frame: writes from different
+  // threads never interleave.
+  virtual LinkResult Write(std::span<const std::uint8_t> data) = 0;
+  // One read as this link defines it, bounded by its time-outs: the serial link
+  // keeps reading while bytes keep coming; the USB link makes one driver call.
+  virtual LinkResult Read(std::span<std::uint8_t> buffer) = 0;
+  // Discards whatever is buffered in both directions; returns a link status.
+  virtual int Purge() = 0;
+
+  // Control lines: the pulse state raises the ON line, the rest state drops it.
+  // Failures are ignored, as for every line operation.
+  virtual void LinePulse() = 0;
+  virtual void LineRest() = 0;
+
+  // Fixed configuration after a successful open. Links that need none do
+  // nothing; others throw FT_Exception with the location of the failing call.
+  virtual void Configure() {}
+  // Reads and discards input until nothing more arrives (the USB program's
+  // purge during an upload). Throws FT_Exception on a failing status.
+  virtual void Drain() { Purge(); }
+  // Changes the read and write time-outs; returns a link status.
+  virtual int SetTimeouts(std::chrono::milliseconds /*read*/, std::chrono::milliseconds /*write*/) {
+    return 0;
+  }
+  // Called after a failed poll, before the link is closed.
+  virtual void AfterFailure() {}
+
+  // Repeats Read for the missing bytes until the buffer is full, a read returns
+  // nothing, or a read reports a failing status.
+  LinkResult ReadAll(std::span<std::uint8_t> buffer);
+};
+
+}  // namespace amppanel

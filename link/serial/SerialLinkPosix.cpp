@@ -1,0 +1,222 @@
+// termios2 is needed for rates such as 14400 and 28800 that have no B-constant;
+// its kernel header clashes with <termios.h>, which is therefore not included.
+#include <asm/termbits.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "link/LinkStatus.h"
+#include "link/serial/ComPortNames.h"
+#include "link/serial/SerialLink.h"
+
+namespace amppanel {
+
+using Steady = std::chrono::steady_clock;
+
+int BaudForIndex(int baudIndex) {
+  if (baudIndex < 0 || baudIndex >= static_cast<int>(kBaudTable.size())) {
+    baudIndex = kDefaultBaudIndex;
+  }
+  return kBaudTable[static_cast<std::size_t>(baudIndex)];
+}
+
+struct SerialLink::Port {
+  explicit Port(int descriptor) : fd(descriptor) {}
+  ~Port() { ::close(fd); }
+  const int fd;
+};
+
+namespace {
+
+int PollMs(Steady::duration d) {
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
+  return static_cast<int>(std::clamp<long long>(ms, 0, 60'000));
+}
+
+bool ConfigurePort(int fd, int baud) {
+  struct termios2 tio {};
+  if (::ioctl(fd, TCGETS2, &tio) != 0) return false;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK);
+  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL | CBAUD |
+                                        (CBAUD << IBSHIFT));
+  tio.c_cflag |= CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+  tio.c_ispeed = static_cast<speed_t>(baud);
+  tio.c_ospeed = static_cast<speed_t>(baud);
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  return ::ioctl(fd, TCSETS2, &tio) == 0;
+}
+
+void SetModemLines(int fd, int request, int lines) { (void)::ioctl(fd, request, &lines); }
+
+struct Transfer {
+  bool failed = false;
+  std::size_t count = 0;
+};
+
+// One read call with the time-outs of a Windows COM port: it ends when the
+// buffer is full, when the total time is up, or when the interval passes after
+// a byte without another one.
+Transfer ReadOnce(int fd, std::span<std::uint8_t> buffer, const SerialTimeouts& t) {
+  Transfer r;
+  const auto start = Steady::now();
+  const Steady::time_point deadline =
+      start + t.readConstant + t.readMultiplier * static_cast<long>(buffer.size());
+  auto lastByte = start;
+  while (r.count < buffer.size()) {
+    Steady::time_point limit = deadline;
+    if (r.count > 0) limit = std::min(limit, lastByte + t.readInterval);
+    const auto now = Steady::now();
+    if (now >= limit) break;
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, PollMs(limit - now));
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      r.failed = true;
+      break;
+    }
+    if (ready == 0) continue;
+    if ((p.revents & POLLIN) == 0) {
+      r.failed = true;  // hang-up or error without data
+      break;
+    }
+    const ssize_t n = ::read(fd, buffer.data() + r.count, buffer.size() - r.count);
+    if (n > 0) {
+      r.count += static_cast<std::size_t>(n);
+      lastByte = Steady::now();
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      continue;
+    } else {
+      r.failed = true;
+      break;
+    }
+  }
+  return r;
+}
+
+Transfer WriteOnce(int fd, std::span<const std::uint8_t> data, const SerialTimeouts& t) {
+  Transfer r;
+  const Steady::time_point deadline =
+      Steady::now() + t.writeConstant + t.writeMultiplier * static_cast<long>(data.size());
+  while (r.count < data.size()) {
+    const auto now = Steady::now();
+    if (now >= deadline) break;
+    pollfd p{fd, POLLOUT, 0};
+    const int ready = ::poll(&p, 1, PollMs(deadline - now));
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      r.failed = true;
+      break;
+    }
+    if (ready == 0) continue;
+    if ((p.revents & POLLOUT) == 0) {
+      r.failed = true;
+      break;
+    }
+    const ssize_t n = ::write(fd, data.data() + r.count, data.size() - r.count);
+    if (n > 0) {
+      r.count += static_cast<std::size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      continue;
+    } else {
+      r.failed = true;
+      break;
+    }
+  }
+  return r;
+}
+
+// Calls again for the missing bytes while the previous call moved at least one,
+// so a reply that stalls part-way costs one more full time-out.
+template <class Span, class Once>
+LinkResult Repeat(Span span, Once once) {
+  LinkResult result;
+  for (;;) {
+    const Transfer t = once(span.subspan(result.count));
+    result.count += t.count;
+    if (t.failed) {
+      result.status = kLinkIoError;
+      break;
+    }
+    if (t.count == 0 || result.count >= span.size()) break;
+  }
+  return result;
+}
+
+}  // namespace
+
+SerialLink::SerialLink(PortResolver resolver, SerialTimeouts timeouts)
+    : resolver_(resolver ? std::move(resolver) : PortResolver(ComDevicePath)),
+      timeouts_(timeouts) {}
+
+SerialLink::~SerialLink() { Close(); }
+
+int SerialLink::Open(const LinkSettings& settings) {
+  Close();
+  devicePath_ = resolver_(settings.comPort);
+  if (devicePath_.empty()) return kLinkCantOpen;
+  const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kLinkCantOpen;
+  auto port = std::make_unique<Port>(fd);
+  // No sharing: a port another program holds must fail to open here too.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return kLinkCantOpen;
+  (void)::ioctl(fd, TIOCEXCL);
+  (void)::ioctl(fd, TCFLSH, TCIOFLUSH);
+  // Configuration failures are not fatal: a pseudo-terminal or an unusual
+  // driver may refuse some settings and still carry the bytes.
+  (void)ConfigurePort(fd, BaudForIndex(settings.baudIndex));
+  // The ON line stays low until the operator pulses it.
+  SetModemLines(fd, TIOCMBIC, TIOCM_DTR | TIOCM_RTS);
+  std::lock_guard lock(writeMutex_);
+  port_ = std::move(port);
+  return kLinkOk;
+}
+
+void SerialLink::Close() {
+  std::lock_guard lock(writeMutex_);
+  port_.reset();
+}
+
+bool SerialLink::IsOpen() const { return port_ != nullptr; }
+
+std::string SerialLink::DevicePath() const { return devicePath_; }
+
+LinkResult SerialLink::Write(std::span<const std::uint8_t> data) {
+  std::lock_guard lock(writeMutex_);
+  if (!port_) return {kLinkIoError, 0};
+  const int fd = port_->fd;
+  return Repeat(data,
+                [&](std::span<const std::uint8_t> rest) { return WriteOnce(fd, rest, timeouts_); });
+}
+
+LinkResult SerialLink::Read(std::span<std::uint8_t> buffer) {
+  if (!port_) return {kLinkIoError, 0};
+  const int fd = port_->fd;
+  return Repeat(buffer,
+                [&](std::span<std::uint8_t> rest) { return ReadOnce(fd, rest, timeouts_); });
+}
+
+int SerialLink::Purge() {
+  if (port_) (void)::ioctl(port_->fd, TCFLSH, TCIOFLUSH);
+  return kLinkOk;
+}
+
+void SerialLink::LinePulse() {
+  if (port_) SetModemLines(port_->fd, TIOCMBIS, TIOCM_DTR);
+}
+
+void SerialLink::LineRest() {
+  if (port_) SetModemLines(port_->fd, TIOCMBIC, TIOCM_DTR);
+}
+
+}  // namespace amppanel

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "link/serial/ComPortNames.h"
+
+namespace amppanel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ComPortNamesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("amp-ports-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "dev");
+    fs::create_directories(root_ / "ports");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  void Touch(const std::string& name) { std::ofstream(root_ / "dev" / name).put('x'); }
+  PortSearch Search() const { return {root_ / "ports", root_ / "dev"}; }
+
+  fs::path root_;
+};
+
+TEST_F(ComPortNamesTest, NumbersSeriesInOrderEachEndingAtItsFirstGap) {
+  for (const char* name : {"ttyS0", "ttyS1", "ttyS3", "ttyUSB0", "ttyUSB1", "ttyACM1"}) Touch(name);
+  const auto devices = NumberedSerialDevices(root_ / "dev");
+  ASSERT_EQ(devices.size(), 4u);  // ttyS3 and ttyACM1 follow a gap
+  EXPECT_EQ(fs::path(devices[0]).filename(), "ttyS0");
+  EXPECT_EQ(fs::path(devices[2]).filename(), "ttyUSB0");
+  EXPECT_EQ(fs::path(ResolveComPort(4, Search())).filename(), "ttyUSB1");
+  EXPECT_EQ(ResolveComPort(5, Search()), "");
+  EXPECT_EQ(ResolveComPort(0, Search()), "");
+  EXPECT_EQ(ResolveComPort(-3, Search()), "");
+}
+
+TEST_F(ComPortNamesTest, PortsFolderLinkWinsEvenWhenDangling) {
+  Touch("ttyS0");
+  fs::create_symlink(root_ / "dev" / "elsewhere", root_ / "ports" / "COM1");
+  EXPECT_EQ(ResolveComPort(1, Search()), (root_ / "ports" / "COM1").string());
+  EXPECT_EQ(fs::path(ResolveComPort(1, {root_ / "none", root_ / "dev"})).filename(), "ttyS0");
+}
+
+TEST_F(ComPortNamesTest, StopsAtTwoHundredFiftySixDevices) {
+  for (int i = 0; i < 300; ++i) Touch("ttyS" + std::to_string(i));
+  EXPECT_EQ(NumberedSerialDevices(root_ / "dev").size(), 256u);
+}
+
+TEST(DefaultPortsDir, FollowsXdgConfigHome) {
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+  EXPECT_EQ(DefaultPortsDir(), fs::path("/tmp/xdg-test/Norvik/ports"));
+  if (old) {
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+}  // namespace
+}  // namespace amppanel

@@ -1,0 +1,164 @@
+// The serial link against real pseudo-terminals: real time-outs, real driver.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "link/serial/SerialLink.h"
+
+namespace amppanel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::steady_clock;
+
+// The amplifier's end of a pseudo-terminal pair; the link opens the other end.
+class PtyPeer {
+ public:
+  PtyPeer() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+      device_ = ::ptsname(master_);
+    }
+  }
+  ~PtyPeer() {
+    if (master_ >= 0) ::close(master_);
+  }
+  const std::string& Device() const { return device_; }
+  void Send(const Bytes& bytes) const {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // Everything the link has written, collected for up to `wait`.
+  Bytes Received(std::chrono::milliseconds wait = std::chrono::milliseconds(500)) const {
+    Bytes got;
+    const auto end = steady_clock::now() + wait;
+    while (steady_clock::now() < end) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) {
+        if (!got.empty()) break;
+        continue;
+      }
+      std::uint8_t buf[512];
+      const ssize_t n = ::read(master_, buf, sizeof buf);
+      if (n <= 0) break;
+      got.insert(got.end(), buf, buf + n);
+    }
+    return got;
+  }
+
+ private:
+  int master_ = -1;
+  std::string device_;
+};
+
+class SerialLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(peer_.Device().empty()) << "no pseudo-terminal available";
+    link_ = std::make_unique<SerialLink>(
+        [this](int port) { return port == 7 ? peer_.Device() : std::string(); });
+    ASSERT_EQ(link_->Open({.comPort = 7, .baudIndex = 6}), 0);
+  }
+
+  PtyPeer peer_;
+  std::unique_ptr<SerialLink> link_;
+};
+
+TEST_F(SerialLinkTest, WriteArrivesWholeAndReplyInPiecesIsReadWhole) {
+  const Bytes frame{0x55, 0x55, 0x55, 0x01, 0x80, 0x80};
+  const LinkResult w = link_->Write(frame);
+  EXPECT_EQ(w.status, 0);
+  EXPECT_EQ(w.count, frame.size());
+  EXPECT_EQ(peer_.Received(), frame);
+
+  std::thread sender([this] {
+    for (std::uint8_t piece = 0; piece < 4; ++piece) {
+      peer_.Send(Bytes(10, piece));
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+  });
+  Bytes buffer(40);
+  const LinkResult r = link_->Read(buffer);
+  sender.join();
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(r.count, 40u);
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(buffer[39], 3);
+}
+
+TEST_F(SerialLinkTest, ShortReplyReturnsShortCountAfterIntervalAndOneMoreTimeout) {
+  peer_.Send({1, 2, 3, 4});
+  Bytes buffer(6);
+  const auto start = steady_clock::now();
+  const LinkResult r = link_->Read(buffer);
+  const auto took = steady_clock::now() - start;
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.count, 4u);
+  // 200 ms after the fourth byte, then 1000 + 100 x 2 ms for the missing two.
+  EXPECT_GE(took, std::chrono::milliseconds(1350));
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
+}
+
+TEST_F(SerialLinkTest, PurgeDiscardsPendingInput) {
+  peer_.Send({9, 9, 9});
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(link_->Purge(), 0);
+  peer_.Send({7});
+  Bytes buffer(1);
+  EXPECT_EQ(link_->Read(buffer).count, 1u);
+  EXPECT_EQ(buffer[0], 7);
+}
+
+TEST_F(SerialLinkTest, EveryRateOfTheTableIsAccepted) {
+  for (int index = 0; index < static_cast<int>(kBaudTable.size()); ++index) {
+    ASSERT_EQ(link_->Open({.comPort = 7, .baudIndex = index}), 0) << kBaudTable[index];
+    const Bytes frame{0x55, 0x55, 0x55, 0x01, 0x0A, 0x0A};
+    EXPECT_EQ(link_->Write(frame).count, frame.size());
+    EXPECT_EQ(peer_.Received(), frame) << kBaudTable[index];
+  }
+  EXPECT_EQ(BaudForIndex(7), 115200);
+  EXPECT_EQ(BaudForIndex(-1), 115200);
+  EXPECT_EQ(BaudForIndex(1), 14400);
+}
+
+TEST_F(SerialLinkTest, SecondOpenOfAHeldPortFailsAndLineCallsAreHarmless) {
+  SerialLink other([this](int) { return peer_.Device(); });
+  EXPECT_EQ(other.Open({.comPort = 7}), 1);
+  EXPECT_FALSE(other.IsOpen());
+  link_->LinePulse();  // a pseudo-terminal refuses DTR; the failure is ignored
+  link_->LineRest();
+  link_->Close();
+  EXPECT_EQ(other.Open({.comPort = 7}), 0);
+}
+
+TEST(SerialLinkOpen, MissingDeviceOrNoPortFails) {
+  SerialLink link(
+      [](int port) { return port == 3 ? std::string("/dev/amp-no-such-device") : std::string(); });
+  EXPECT_EQ(link.Open({.comPort = 3}), 1);
+  EXPECT_EQ(link.Open({.comPort = 0}), 1);
+  EXPECT_FALSE(link.IsOpen());
+  Bytes buffer(3);
+  EXPECT_EQ(link.Read(buffer).status, 4);
+  EXPECT_EQ(link.Write(buffer).status, 4);
+}
+
+TEST(SerialLinkHangUp, VanishedPeerEndsReadsWithFailureInsteadOfWaiting) {
+  auto peer = std::make_unique<PtyPeer>();
+  SerialLink link([&](int) { return peer->Device(); });
+  ASSERT_EQ(link.Open({.comPort = 1}), 0);
+  peer.reset();
+  Bytes buffer(371);
+  const auto start = steady_clock::now();
+  const LinkResult r = link.Read(buffer);
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.count, 0u);
+  EXPECT_LT(steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+}  // namespace
+}  // namespace amppanel
