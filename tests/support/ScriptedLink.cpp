@@ -46,6 +46,9 @@ LinkResult ScriptedLink::Write(std::span<const std::uint8_t> data) {
   if (!replies_.empty()) {
     input_.insert(input_.end(), replies_.front().begin(), replies_.front().end());
     replies_.pop_front();
+  } else if (responder) {
+    const Bytes reply = responder(written_.back());
+    input_.insert(input_.end(), reply.begin(), reply.end());
   }
   return {0, data.size()};
 }
@@ -53,12 +56,18 @@ LinkResult ScriptedLink::Write(std::span<const std::uint8_t> data) {
 LinkResult ScriptedLink::Read(std::span<std::uint8_t> buffer) {
   std::lock_guard lock(mutex_);
   ++reads_;
+  if (everyReadStatus_ != 0) return {everyReadStatus_, 0};
   if (auto it = readFailures_.find(reads_); it != readFailures_.end()) return {it->second, 0};
   std::size_t n = std::min(buffer.size(), input_.size());
   if (readChunk_ != 0) n = std::min(n, readChunk_);
   std::copy_n(input_.begin(), n, buffer.begin());
   input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
   return {0, n};
+}
+
+void ScriptedLink::FailEveryRead(int status) {
+  std::lock_guard lock(mutex_);
+  everyReadStatus_ = status;
 }
 
 int ScriptedLink::Purge() {

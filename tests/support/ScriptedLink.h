@@ -26,6 +26,8 @@ class ScriptedLink : public Link {
   void FailRead(int nth, int status) { readFailures_[nth] = status; }
   void FailWrite(int nth, int status) { writeFailures_[nth] = status; }
   void FailPurge(int nth, int status) { purgeFailures_[nth] = status; }
+  // From now on every read reports status (a device that went away).
+  void FailEveryRead(int status);
   // Open results, one per attempt; once used up, opens succeed.
   void ScriptOpens(std::vector<int> statuses) { opens_.assign(statuses.begin(), statuses.end()); }
 
@@ -40,6 +42,9 @@ class ScriptedLink : public Link {
   void Configure() override;
 
   std::function<void()> onConfigure;
+  // When set, answers every write that has no queued reply (called under the
+  // link's lock; must not call back into the link).
+  std::function<Bytes(const Bytes& written)> responder;
 
   std::vector<Bytes> Writes() const;
   std::vector<std::string> Events() const;
@@ -56,6 +61,7 @@ class ScriptedLink : public Link {
   std::map<int, int> readFailures_, writeFailures_, purgeFailures_;
   int reads_ = 0, writes_ = 0, purges_ = 0, openCalls_ = 0;
   bool open_ = false;
+  int everyReadStatus_ = 0;
   std::vector<Bytes> written_;
   std::vector<std::string> events_;
 };
