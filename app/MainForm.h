@@ -89,7 +89,7 @@ class TForm1 : public QMainWindow {
   void CreateActions();
   void CreateMenus();
   void CreateFrame();
-  QAction* MakeAction(const struct ActionSpec& spec);
+  QAction* MakeAction(const struct ActionSpec& row);
   void SetEnabled(const char* name, bool enabled);
   void SetKeyActions(bool enabled);
 
