@@ -68,10 +68,15 @@ TForm1::TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& c
 }
 
 TForm1::~TForm1() {
+  EndWorkers();
+  if (view_ != nullptr) view_->Detach();
+}
+
+void TForm1::EndWorkers() {
   closing_ = true;
+  waitForm_->hide();  // a connection sequence still trying gives up
   StopPolling();
   workers_.WaitForAll();
-  if (view_ != nullptr) view_->Detach();
 }
 
 void TForm1::SetDialogs(std::unique_ptr<Dialogs> dialogs) { dialogs_ = std::move(dialogs); }
@@ -80,8 +85,7 @@ QAction* TForm1::MakeAction(const ActionSpec& row) {
   auto* action = new QAction(QString::fromUtf8(row.caption.data(), row.caption.size()), this);
   action->setObjectName(QString::fromUtf8(row.name.data(), row.name.size()));
   if (!row.shortcut.empty()) {
-    action->setShortcut(
-        QKeySequence(QString::fromUtf8(row.shortcut.data(), row.shortcut.size())));
+    action->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut.data(), row.shortcut.size())));
   }
   action->setToolTip(QString::fromUtf8(row.hint.data(), row.hint.size()));
   action->setStatusTip(action->toolTip());
@@ -333,10 +337,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  closing_ = true;
-  waitForm_->hide();  // a connection sequence still trying gives up
-  StopPolling();
-  workers_.WaitForAll();
+  EndWorkers();
   link_->Close();
   view_->Detach();
   image_.reset();

@@ -92,6 +92,8 @@ class TForm1 : public QMainWindow {
   QAction* MakeAction(const struct ActionSpec& row);
   void SetEnabled(const char* name, bool enabled);
   void SetKeyActions(bool enabled);
+  // Stops polling and waits for every worker; nothing new starts afterwards.
+  void EndWorkers();
 
   const BuildProfile& profile_;
   std::unique_ptr<Link> link_;
