@@ -1,0 +1,136 @@
+// The virtual amplifier behind a real pseudo-terminal, read by the real serial
+// link: the way AmpPanel_232 meets it in the demo and in end-to-end tests.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "display/PollStep.h"
+#include "link/serial/ComPortNames.h"
+#include "link/serial/SerialLink.h"
+#include "sim/Pty.h"
+
+namespace amppanel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PtyAmplifier : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(pty_.Open(error)) << error;
+    bridge_ = std::thread([this] { PtyBridge(pty_, engine_).Run(stop_); });
+  }
+  void TearDown() override {
+    stop_ = true;
+    if (bridge_.joinable()) bridge_.join();
+  }
+  std::unique_ptr<SerialLink> OpenLink() {
+    auto link = std::make_unique<SerialLink>([this](int) { return pty_.SlavePath(); });
+    EXPECT_EQ(link->Open({.comPort = 1, .baudIndex = 6}), 0);
+    return link;
+  }
+
+  AmpEngine engine_;
+  PtyMaster pty_;
+  std::atomic<bool> stop_{false};
+  std::thread bridge_;
+};
+
+TEST_F(PtyAmplifier, SerialLinkPollsItAndItsKeysArrive) {
+  auto link = OpenLink();
+  PollState state;
+  std::string errorText;
+  tmrQueryTimer(*link, SerialProfile(), state, errorText);
+  ASSERT_TRUE(state.FrameReady);
+  EXPECT_EQ(state.StatusByte, engine_.StatusByte());
+
+  // The next poll purges the port, so let the key reach the amplifier first,
+  // as the 80 ms between two polls does in the panel.
+  const int frames = engine_.FramesReceived();
+  EXPECT_EQ(link->Write(KeyFrame(SerialProfile(), key::kOperate)).status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (engine_.FramesReceived() == frames && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  state.FrameReady = false;
+  tmrQueryTimer(*link, SerialProfile(), state, errorText);
+  ASSERT_TRUE(state.FrameReady);
+  EXPECT_TRUE(engine_.State().operate);
+  EXPECT_EQ(static_cast<std::uint8_t>(~state.StatusByte) & 0x10, 0x10);
+
+  // The panel may close the port and come back: the amplifier is still there.
+  link->Close();
+  link = OpenLink();
+  state.FrameReady = false;
+  tmrQueryTimer(*link, SerialProfile(), state, errorText);
+  EXPECT_TRUE(state.FrameReady);
+}
+
+// ampsim as a program: a private ports folder, a COM number, a clean stop.
+TEST(AmpSimProgram, RegistersItsPortServesItAndRemovesTheLinkOnSigterm) {
+  const fs::path home = fs::temp_directory_path() / ("ampsim-test-" + std::to_string(::getpid()));
+  fs::remove_all(home);
+  fs::create_directories(home);
+  const fs::path log = home / "stderr.txt";
+
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::close(out[0]);
+    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(err, STDERR_FILENO);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    ::execl(AMPSIM_PATH, "ampsim", "--com", "9", "--verbose", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string device;
+  char c = 0;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') device += c;
+  ::close(out[0]);
+  ASSERT_FALSE(device.empty()) << "ampsim printed no device";
+
+  const fs::path com9 = home / "Norvik" / "ports" / "COM9";
+  EXPECT_EQ(fs::read_symlink(com9), device);
+  {
+    PortSearch search;
+    search.portsDir = com9.parent_path();
+    SerialLink link([&](int n) { return ResolveComPort(n, search); });
+    ASSERT_EQ(link.Open({.comPort = 9, .baudIndex = 6}), 0);
+    EXPECT_EQ(link.Write(KeyFrame(SerialProfile(), key::kBandUp)).status, 0);
+    // Another process: nothing to watch but time before the poll's purge.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    PollState state;
+    std::string errorText;
+    tmrQueryTimer(link, SerialProfile(), state, errorText);
+    EXPECT_TRUE(state.FrameReady);
+  }
+
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(com9))) << "the link outlived ampsim";
+
+  std::stringstream text;
+  text << std::ifstream(log).rdbuf();
+  EXPECT_NE(text.str().find("key 3 BAND+"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("display query"), std::string::npos);
+  fs::remove_all(home);
+}
+
+}  // namespace
+}  // namespace amppanel
