@@ -1,0 +1,132 @@
+// AmpPanel_232's main window against the virtual amplifier behind a real
+// pseudo-terminal, read through the real serial link.
+#include <QAction>
+#include <QSignalSpy>
+#include <QtTest>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "app/MainForm.h"
+#include "display/Renderer.h"
+#include "link/serial/SerialLink.h"
+#include "sim/Pty.h"
+#include "tests/support/RecordingDialogs.h"
+
+using namespace amppanel;
+
+namespace {
+
+// The amplifier on its own thread, as ampsim runs it.
+class Amplifier {
+ public:
+  Amplifier() {
+    std::string error;
+    opened_ = pty_.Open(error);
+    if (opened_) bridge_ = std::thread([this] { PtyBridge(pty_, engine).Run(stop_); });
+    engine.SetFrameObserver([this](const FrameEvent& e) {
+      if (e.checkOk && e.payload.size() == 1 && e.payload[0] == key::kCancel) ++connectKeys;
+    });
+  }
+  ~Amplifier() {
+    stop_ = true;
+    if (bridge_.joinable()) bridge_.join();
+  }
+  bool Opened() const { return opened_; }
+  const std::string& Device() const { return pty_.SlavePath(); }
+
+  AmpEngine engine;
+  std::atomic<int> connectKeys{0};
+
+ private:
+  PtyMaster pty_;
+  bool opened_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread bridge_;
+};
+
+// What the window must show for the amplifier's display of this moment.
+bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
+  PollState state;
+  const auto data = engine.CurrentScreen().Bytes();
+  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
+  state.StatusByte = engine.StatusByte();
+  state.FrameReady = true;
+  DisplayImage expected;
+  expected.ResetDisplay(SerialProfile().onLineBackground);
+  DecodeDisplay(state, expected);
+  return std::equal(expected.Data(),
+                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
+                    shown.Data());
+}
+
+bool AllPixelsAre(const DisplayImage& image, Rgb colour) {
+  for (int y = 0; y < DisplayImage::kHeight; ++y) {
+    for (int x = 0; x < DisplayImage::kWidth; ++x) {
+      if (!(image.Pixel(x, y) == colour)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void mirrorsTheAmplifierThroughAPseudoTerminal() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    // Short read time-outs keep the silent stretch below brief; the poll pause
+    // and connect waits run 4 times faster than real.
+    SerialTimeouts timeouts;
+    timeouts.readConstant = std::chrono::milliseconds(150);
+    timeouts.readMultiplier = std::chrono::milliseconds(1);
+    SteadyClock clock(4);
+    const std::string device = amp.Device();
+    TForm1 form(
+        SerialProfile(),
+        std::make_unique<SerialLink>([device](int n) { return n == 3 ? device : ""; }, timeouts),
+        clock);
+    auto recorder = std::make_unique<test::RecordingDialogs>();
+    test::RecordingDialogs* dialogs = recorder.get();
+    form.SetDialogs(std::move(recorder));
+    form.Settings().comPort = 3;
+    QSignalSpy lamps(&form, &TForm1::LampsChanged);
+
+    form.actOpenExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(form.OnLine(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    QCOMPARE(lamps.last().at(0).value<std::uint8_t>(), std::uint8_t{lamp::kOn});
+    QTRY_VERIFY(form.Action("actLoadUpdate")->isEnabled());
+
+    // A key from the window reaches the amplifier; one pressed on the
+    // amplifier itself shows up in the window.
+    const int band = amp.engine.State().band;
+    form.SendKey(key::kBandUp);
+    QTRY_VERIFY_WITH_TIMEOUT(amp.engine.State().band != band, 10000);
+    amp.engine.PressKey(key::kOperate);
+    QTRY_VERIFY_WITH_TIMEOUT(lamps.last().at(0).value<std::uint8_t>() & lamp::kOperate, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    QTRY_VERIFY(!form.Action("actLoadUpdate")->isEnabled());
+
+    // Silence blanks the display and darkens the lamps; the answers coming
+    // back bring the display back on the same connection.
+    amp.engine.StopAnswering(std::chrono::hours(1));
+    QTRY_VERIFY_WITH_TIMEOUT(AllPixelsAre(*form.Image(), SerialProfile().onLineBackground), 10000);
+    QCOMPARE(lamps.last().at(0).value<std::uint8_t>(), std::uint8_t{0});
+    QVERIFY(form.OnLine());
+    amp.engine.StopAnswering(std::chrono::milliseconds(0));
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    QCOMPARE(amp.connectKeys.load(), 1);
+
+    form.actCloseExecute();
+    QVERIFY(!form.OnLine());
+    QVERIFY(AllPixelsAre(*form.Image(), kOffLineBackground));
+    QVERIFY(dialogs->Shown().empty());
+  }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "EndToEndTest.moc"
