@@ -15,6 +15,8 @@ class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
 
+  // Whether a value of that name is stored at all, whatever its kind.
+  virtual bool Exists(const std::string& name) = 0;
   // Each read fails (nullopt) when the value is missing or is not of the kind
   // asked for: a text where an integer is expected fails like a missing value.
   virtual std::optional<std::int32_t> ReadInteger(const std::string& name) = 0;
@@ -35,6 +37,7 @@ class MemorySettingsStore final : public SettingsStore {
  public:
   using Value = std::variant<std::int32_t, std::string>;
 
+  bool Exists(const std::string& name) override { return values.count(name) != 0; }
   std::optional<std::int32_t> ReadInteger(const std::string& name) override;
   std::optional<bool> ReadBool(const std::string& name) override;
   std::optional<std::string> ReadString(const std::string& name) override;
