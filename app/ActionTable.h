@@ -21,5 +21,7 @@ struct ActionSpec {
 
 // The commands of the File menu, in menu order (separators are the menus' own).
 std::span<const ActionSpec> FileActions(const BuildProfile& profile);
+// Window placement and size presets (the View menu's own commands).
+std::span<const ActionSpec> ViewActions();
 
 }  // namespace amppanel

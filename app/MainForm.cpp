@@ -8,6 +8,7 @@
 #include <QStatusBar>
 
 #include "app/ActionTable.h"
+#include "app/Help.h"
 #include "app/QtDialogs.h"
 #include "app/QtUiThread.h"
 #include "app/Wait.h"
@@ -37,24 +38,34 @@ QFrame* BevelPanel(QWidget* parent, const char* name) {
 }  // namespace
 
 TForm1::TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& clock,
-               QWidget* parent)
+               std::unique_ptr<SettingsStore> store, QWidget* parent)
     : QMainWindow(parent),
       profile_(profile),
       link_(std::move(link)),
       clock_(clock),
       ui_(std::make_unique<QtUiThread>()),
       dialogs_(std::make_unique<QtDialogs>(
-          this, QString::fromUtf8(profile.programName.data(), profile.programName.size()))) {
+          this, QString::fromUtf8(profile.programName.data(), profile.programName.size()))),
+      store_(store ? std::move(store) : std::make_unique<MemorySettingsStore>()) {
   setObjectName("TForm1");
   setWindowTitle(QString::fromUtf8(profile_.caption.data(), profile_.caption.size()));
   resize(507, profile_.link == LinkKind::kSerial ? 185 : 214);
   setMinimumSize(263, 146);
 
+  postAutoConfig_ = [this] {
+    ui_->Post([this] {
+      if (!closing_) actConfigureConnectionExecute();
+    });
+  };
   CreateActions();
+  CreateViewActions();
   CreateMenus();
+  CreateViewMenus();
   CreateFrame();
+  ApplyLoadedSettings();
   waitForm_ = new TWaitForm(
       this, QString::fromUtf8(profile_.waitCaption.data(), profile_.waitCaption.size()));
+  helpDlg_ = new THelpDlg(profile_, this);
 
   onLine_ = false;
   image_ = std::make_unique<DisplayImage>();
@@ -238,11 +249,7 @@ void TForm1::ReportLinkFailure(const FT_Exception& failure) {
   ui_->Synchronize([this, &text] {
     if (closing_) return;
     dialogs_->ErrorBox(text);
-    if (profile_.link == LinkKind::kSerial) {
-      ui_->Post([this] {
-        if (!closing_) emit ConfigureConnectionRequested();
-      });
-    }
+    if (profile_.link == LinkKind::kSerial && postAutoConfig_) postAutoConfig_();
   });
 }
 
@@ -329,6 +336,7 @@ void TForm1::ResetDisplay(Rgb background) {
 
 void TForm1::FormPaint() {
   if (view_ != nullptr) view_->update();
+  TrackPreset();
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -337,6 +345,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (image_) SaveSettings();
   EndWorkers();
   link_->Close();
   view_->Detach();

@@ -4,15 +4,19 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/BuildProfile.h"
 #include "app/Clock.h"
 #include "app/Dialogs.h"
 #include "app/ExecUnit.h"
 #include "app/FW_Update.h"
+#include "app/Settings.h"
+#include "app/SettingsStore.h"
 #include "app/UiThread.h"
 #include "app/WorkerThread.h"
 #include "display/DisplayImage.h"
@@ -27,6 +31,7 @@ class QMenu;
 namespace amppanel {
 
 class DisplayView;
+class THelpDlg;
 class TWaitForm;
 
 inline constexpr milliseconds kPollPause{80};
@@ -36,8 +41,10 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
+  // Loads the settings from `store` (an empty store in memory when none is
+  // given) and takes the active preset's size.
   TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& clock = RealClock(),
-         QWidget* parent = nullptr);
+         std::unique_ptr<SettingsStore> store = nullptr, QWidget* parent = nullptr);
   ~TForm1() override;
 
   const BuildProfile& Profile() const { return profile_; }
@@ -75,6 +82,34 @@ class TForm1 : public QMainWindow {
   void DisableKeyActions();
   void SendKey(std::uint8_t code);
 
+  // ---- settings, presets, placement and menus ----
+  // The settings as loaded; presets and the port follow the window's use.
+  const PanelSettings& Panel() const { return panel_; }
+  SettingsStore& Store() { return *store_; }
+  void SaveSettings();
+  // Runs the connection settings action from the event loop, as a request
+  // posted after a failed connection does.
+  void SetAutoConfigPoster(std::function<void()> post) { postAutoConfig_ = std::move(post); }
+  void actConfigureConnectionExecute();
+  void SelectPreset(int n);
+  void RecallPreset(int n);
+  void RestoreDefaultPreset(int n);
+  int PresetItem() const { return panel_.presetItem; }
+  const PresetSizes& PresetSize() const { return panel_.presetSize; }
+  // Outer size: frame, caption and menu bar included.
+  QSize OuterSize() const;
+  void actHomeExecute();
+  void actParkExecute();
+  void PlaceKeypads();
+  // The keypad windows in the order Home and Park stack them (last on top).
+  const std::vector<QWidget*>& KeypadWindows() const { return keypadWindows_; }
+  void About1Click();
+  THelpDlg* HelpDlg() const { return helpDlg_; }
+  QMenu* PopupMenu1() const { return popupMenu_; }
+  QMenu* ViewMenu() const { return viewMenu_; }
+  // Brings the window back from minimised and to the front (a second copy asked).
+  void BringToFront();
+
  signals:
   // The keypad windows light their lamps from this byte.
   void LampsChanged(std::uint8_t lamps);
@@ -84,6 +119,7 @@ class TForm1 : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void CreateActions();
@@ -94,6 +130,13 @@ class TForm1 : public QMainWindow {
   void SetKeyActions(bool enabled);
   // Stops polling and waits for every worker; nothing new starts afterwards.
   void EndWorkers();
+  void CreateViewActions();
+  void CreateViewMenus();
+  void ApplyLoadedSettings();
+  void SetOuterSize(int height, int width);
+  QSize FrameExtra() const;
+  // Keeps the active preset at the window's outer size (end of every paint).
+  void TrackPreset();
 
   const BuildProfile& profile_;
   std::unique_ptr<Link> link_;
@@ -109,8 +152,22 @@ class TForm1 : public QMainWindow {
   WorkerSet workers_;
   std::shared_ptr<TExecThread> pollThread_;
 
+  std::unique_ptr<SettingsStore> store_;
+  PanelSettings panel_;
+  std::function<void()> postAutoConfig_;
+  // Frame margins in force when the window's size was last set: when the
+  // window manager frames the window later, the outer size is kept, not the
+  // client size.
+  QSize appliedExtra_;
+  std::vector<QWidget*> keypadWindows_;
+
   std::map<std::string, QAction*> actions_;
+  std::map<int, QAction*> popupPresets_;
   QMenu* fileMenu_ = nullptr;
+  QMenu* viewMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QMenu* popupMenu_ = nullptr;
+  THelpDlg* helpDlg_ = nullptr;
   QFrame* topPanel_ = nullptr;
   QFrame* leftPanel_ = nullptr;
   QFrame* rightPanel_ = nullptr;

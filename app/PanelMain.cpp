@@ -1,0 +1,48 @@
+#include "app/PanelMain.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+
+#include "app/LocalSingleInstance.h"
+#include "app/MainForm.h"
+#include "app/QtSettingsStore.h"
+
+namespace amppanel {
+
+int RunPanel(int& argc, char** argv, const BuildProfile& profile,
+             const std::function<std::unique_ptr<Link>()>& makeLink) {
+  QApplication app(argc, argv);
+  const QString name = QString::fromUtf8(profile.programName.data(),
+                                         static_cast<qsizetype>(profile.programName.size()));
+  QApplication::setApplicationName(name);
+
+  LocalSingleInstance instance(profile);
+  if (!instance.Acquire()) {
+    instance.BringFirstToFront();
+    return 0;
+  }
+  try {
+    // Queued before the windows exist; it runs once the event loop does.
+    instance.PostAutoOpen();
+    auto* form =
+        new TForm1(profile, makeLink(), RealClock(), std::make_unique<QtSettingsStore>(profile));
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->SetAutoConfigPoster([&instance] { instance.PostAutoConfig(); });
+    instance.Listen({
+        .bringToFront = [form] { form->BringToFront(); },
+        .autoOpen = [form] { form->actOpenExecute(); },
+        .autoConfig = [form] { form->actConfigureConnectionExecute(); },
+    });
+    // The hand-over ends with the window: nothing may reach a destroyed form.
+    QObject::connect(form, &QObject::destroyed, &instance, [&instance] { instance.Listen({}); });
+    form->show();
+    app.exec();
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, name, QString::fromLocal8Bit(e.what()));
+  }
+  instance.Release();
+  return 0;
+}
+
+}  // namespace amppanel
