@@ -159,6 +159,7 @@ class TForm1 : public QMainWindow {
   // window manager frames the window later, the outer size is kept, not the
   // client size.
   QSize appliedExtra_;
+  bool recallingPreset_ = false;
   std::vector<QWidget*> keypadWindows_;
 
   std::map<std::string, QAction*> actions_;

@@ -137,7 +137,7 @@ void TForm1::SetOuterSize(int height, int width) {
 }
 
 void TForm1::TrackPreset() {
-  if (isMinimized() || panel_.presetItem < 1 || panel_.presetItem > kPresetCount) return;
+  if (recallingPreset_ || isMinimized() || panel_.presetItem < 1 || panel_.presetItem > kPresetCount) return;
   const QSize extra = FrameExtra();
   if (extra != appliedExtra_) {
     // Framed (or re-framed) since the size was set: keep the outer size the
@@ -165,8 +165,13 @@ void TForm1::SelectPreset(int n) {
 void TForm1::RecallPreset(int n) {
   if (n < 1 || n > kPresetCount) return;
   const auto size = panel_.presetSize[static_cast<std::size_t>(n - 1)];
+  // The new size belongs to preset n, whether the window system resizes at
+  // once or later: nothing is tracked until n is the active preset.
+  recallingPreset_ = true;
   SetOuterSize(size.height, size.width);
+  recallingPreset_ = false;
   SelectPreset(n);
+  TrackPreset();
 }
 
 void TForm1::RestoreDefaultPreset(int n) {
