@@ -117,6 +117,8 @@ void TForm1::CreateActions() {
   connect(Action("actOpen"), &QAction::triggered, this, [this] { actOpenExecute(); });
   connect(Action("actClose"), &QAction::triggered, this, [this] { actCloseExecute(); });
   connect(Action("actExit"), &QAction::triggered, this, [this] { close(); });
+  connect(Action("actFreeze"), &QAction::triggered, this, [this] { actFreezeExecute(); });
+  connect(Action("actSave"), &QAction::triggered, this, [this] { actSaveExecute(); });
 
   SetEnabled("actClose", false);
   SetEnabled("actLoadUpdate", false);
@@ -158,6 +160,7 @@ void TForm1::CreateFrame() {
   statusBar()->setObjectName("StatusBar1");
   statusBar()->setFixedHeight(kStatusBarHeight);
   statusBar()->setSizeGripEnabled(false);
+  CreateStatusPanels();
 }
 
 QAction* TForm1::Action(const std::string& name) const {
@@ -229,6 +232,8 @@ void TForm1::OnConnectStatus(TFW_UpdateThread& thread) {
     SetEnabled("actClose", true);
     EnableKeyActions();
     if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
+    // Freeze acts on the running poll worker, so it is offered only on-line.
+    SetEnabled("actFreeze", true);
     onLine_ = true;
     if (profile_.connectKeyWait.count() > 0) clock_.SleepFor(profile_.connectKeyWait);
     SendKey(kConnectKeyCode);
@@ -331,11 +336,12 @@ void TForm1::ResetDisplay(Rgb background) {
     view_->setPalette(palette);
     setPalette(palette);
   }
-  view_->update();
+  FormPaint();
 }
 
 void TForm1::FormPaint() {
   if (view_ != nullptr) view_->update();
+  UpdateStatusBar();
   TrackPreset();
 }
 

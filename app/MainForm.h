@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/BuildProfile.h"
@@ -26,6 +27,7 @@
 
 class QAction;
 class QFrame;
+class QLabel;
 class QMenu;
 
 namespace amppanel {
@@ -82,6 +84,15 @@ class TForm1 : public QMainWindow {
   void DisableKeyActions();
   void SendKey(std::uint8_t code);
 
+  // ---- text lines, freeze, still image, status bar ----
+  void WriteText(int column, int row, std::string_view text);
+  void ClearMessageRows();
+  void actFreezeExecute();
+  void actSaveExecute();
+  // Panel n of the status bar (0-7 serial, 0-5 USB).
+  QLabel* StatusPanel(int n) const;
+  void UpdateStatusBar();
+
   // ---- settings, presets, placement and menus ----
   // The settings as loaded; presets and the port follow the window's use.
   const PanelSettings& Panel() const { return panel_; }
@@ -130,6 +141,7 @@ class TForm1 : public QMainWindow {
   void SetKeyActions(bool enabled);
   // Stops polling and waits for every worker; nothing new starts afterwards.
   void EndWorkers();
+  void CreateStatusPanels();
   void CreateViewActions();
   void CreateViewMenus();
   void ApplyLoadedSettings();
@@ -161,6 +173,7 @@ class TForm1 : public QMainWindow {
   QSize appliedExtra_;
   bool recallingPreset_ = false;
   std::vector<QWidget*> keypadWindows_;
+  std::vector<QLabel*> statusPanels_;
 
   std::map<std::string, QAction*> actions_;
   std::map<int, QAction*> popupPresets_;

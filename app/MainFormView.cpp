@@ -137,7 +137,9 @@ void TForm1::SetOuterSize(int height, int width) {
 }
 
 void TForm1::TrackPreset() {
-  if (recallingPreset_ || isMinimized() || panel_.presetItem < 1 || panel_.presetItem > kPresetCount) return;
+  if (recallingPreset_ || isMinimized() || panel_.presetItem < 1 ||
+      panel_.presetItem > kPresetCount)
+    return;
   const QSize extra = FrameExtra();
   if (extra != appliedExtra_) {
     // Framed (or re-framed) since the size was set: keep the outer size the

@@ -2,6 +2,7 @@
 // pseudo-terminal, read through the real serial link.
 #include <QAction>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -125,6 +126,45 @@ class EndToEndTest : public QObject {
     QVERIFY(!form.OnLine());
     QVERIFY(AllPixelsAre(*form.Image(), kOffLineBackground));
     QVERIFY(dialogs->Shown().empty());
+  }
+
+  void freezeHoldsTheImageWhileTheAmplifierChanges() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    SteadyClock clock(4);
+    const std::string device = amp.Device();
+    TForm1 form(SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }),
+                clock);
+    auto recorder = std::make_unique<test::RecordingDialogs>();
+    test::RecordingDialogs* dialogs = recorder.get();
+    form.SetDialogs(std::move(recorder));
+    form.Settings().comPort = 1;
+    form.actOpenExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+
+    form.Action("actFreeze")->trigger();
+    QTest::qWait(100);  // a reply already on its way may still be drawn
+    const std::vector<std::uint8_t> held(
+        form.Image()->Data(),
+        form.Image()->Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight);
+    amp.engine.PressKey(key::kSet);  // the amplifier now shows its menu
+    QTest::qWait(300);
+    QVERIFY(std::equal(held.begin(), held.end(), form.Image()->Data()));
+
+    QTemporaryDir dir;
+    dialogs->fileToGive = dir.filePath("held.bmp").toStdString();
+    form.Action("actSave")->trigger();
+    QCOMPARE(QFile(dir.filePath("held.bmp")).size(), qint64(49830));
+
+    form.Action("actFreeze")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    QVERIFY(!std::equal(held.begin(), held.end(), form.Image()->Data()));
+
+    form.Action("actFreeze")->trigger();
+    form.actCloseExecute();  // frozen: the worker is released, then stopped
+    QVERIFY(!form.Polling());
+    QVERIFY(!form.Action("actFreeze")->isEnabled());
+    QVERIFY(AllPixelsAre(*form.Image(), kOffLineBackground));
   }
 };
 
