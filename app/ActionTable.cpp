@@ -34,6 +34,33 @@ constexpr std::array<ActionSpec, 12> kView{
     ActionSpec{"actDefPreset4", "", "Ctrl+F4", "", "ViewGroup"},
     ActionSpec{"actDefPreset5", "", "Ctrl+F5", "", "ViewGroup"}};
 
+// Captions and hints are shown on the keypad buttons exactly, spaces included:
+// the spaces keep the caption clear of the arrow image. The hint names the key
+// that works the button.
+constexpr std::array<ActionSpec, 21> kKeys{
+    ActionSpec{"actInput", "&INPUT", "", "Alt+I", "LeftGroup"},
+    ActionSpec{"actAnt", "&ANT", "", "Alt+A", "LeftGroup"},
+    ActionSpec{"actLMinus", "L      ", "", "Ctrl+L", "LeftGroup"},
+    ActionSpec{"actLPlus", "      &L", "", "Alt+L", "LeftGroup"},
+    ActionSpec{"actBandMinus", "BAND", "", "Ctrl+B", "LeftGroup"},
+    ActionSpec{"actBandPlus", "&BAND", "", "Alt+B", "LeftGroup"},
+    ActionSpec{"actCMinus", "C      ", "", "Ctrl+C", "LeftGroup"},
+    ActionSpec{"actCPlus", "      &C", "", "Alt+C", "LeftGroup"},
+    ActionSpec{"actTune", "T&UNE", "", "Alt+U", "LeftGroup"},
+    ActionSpec{"actSet", "&SET", "", "Alt+S", "RightGroup"},
+    ActionSpec{"actLeftArrow", "&-    ", "", "Alt+-", "RightGroup"},
+    ActionSpec{"actRightArrow", "    &+", "", "Alt++", "RightGroup"},
+    ActionSpec{"actDisplay", "&DISPLAY", "", "Alt+D", "RightGroup"},
+    ActionSpec{"actPower", "&POWER", "", "Alt+P", "RightGroup"},
+    ActionSpec{"actOperate", "&OPERATE", "", "Alt+O", "RightGroup"},
+    ActionSpec{"actCAT", "CA&T", "", "Alt+T", "RightGroup"},
+    ActionSpec{"actOff", "O&FF", "", "Alt+F", "RightGroup"},
+    ActionSpec{"actOn", "O&N", "", "Alt+N", "RightGroup"},
+    ActionSpec{"actKeypad", "&Full keypad On/Off", "Ctrl+K", "", "ViewGroup", true},
+    ActionSpec{"actJKeypad", "&Basic keypad On/Off", "Ctrl+J", "", "ViewGroup", true},
+    // No command of its own: it brings the shown keypad to the front, as K does.
+    ActionSpec{"actRecallKeypad", "", "Ctrl+Alt+K", "", "ViewGroup"}};
+
 }  // namespace
 
 std::span<const ActionSpec> ViewActions() { return kView; }
@@ -42,5 +69,7 @@ std::span<const ActionSpec> FileActions(const BuildProfile& profile) {
   return profile.link == LinkKind::kSerial ? std::span<const ActionSpec>(kSerialFile)
                                            : std::span<const ActionSpec>(kUsbFile);
 }
+
+std::span<const ActionSpec> KeyActions(const BuildProfile& /*profile*/) { return kKeys; }
 
 }  // namespace amppanel

@@ -23,5 +23,8 @@ struct ActionSpec {
 std::span<const ActionSpec> FileActions(const BuildProfile& profile);
 // Window placement and size presets (the View menu's own commands).
 std::span<const ActionSpec> ViewActions();
+// The eighteen front-panel keys (LeftGroup, RightGroup; no shortcuts) in the
+// order they are enabled, then the switches of the two keypad windows.
+std::span<const ActionSpec> KeyActions(const BuildProfile& profile);
 
 }  // namespace amppanel
