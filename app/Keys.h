@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -61,6 +62,8 @@ struct KeyCodeEntry {
 // Every code the key actions send, ascending.
 std::span<const KeyCodeEntry> KeyCodeTable();
 inline constexpr std::uint8_t kOffKeyCode = 10;
+// How long ON holds the control line up.
+inline constexpr std::chrono::milliseconds kOnPulse{1000};
 
 // The four buttons of the full keypad that can stay down as a modifier.
 enum class HoldKey : std::uint8_t { kDisplay, kOperate, kPower, kCat };

@@ -59,6 +59,7 @@ TForm1::TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& c
   };
   CreateActions();
   CreateViewActions();
+  CreateKeyActions();
   CreateMenus();
   CreateViewMenus();
   CreateFrame();
@@ -76,6 +77,7 @@ TForm1::TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& c
   poll_.FrameReady = false;
   poll_.LinkFailed = false;
   poll_.SyncLost = false;
+  CreateKeypads();
 }
 
 TForm1::~TForm1() {
@@ -178,11 +180,8 @@ QRect TForm1::DisplayRect() const {
 }
 
 void TForm1::SetKeyActions(bool enabled) {
-  for (auto& [name, action] : actions_) {
-    const QString category = action->property("category").toString();
-    if (category == QLatin1String("LeftGroup") || category == QLatin1String("RightGroup")) {
-      action->setEnabled(enabled);
-    }
+  for (PanelKey key : AllPanelKeys()) {
+    if (QAction* action = KeyAction(key)) action->setEnabled(enabled);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "app/Dialogs.h"
 #include "app/ExecUnit.h"
 #include "app/FW_Update.h"
+#include "app/Keys.h"
 #include "app/Settings.h"
 #include "app/SettingsStore.h"
 #include "app/UiThread.h"
@@ -34,6 +35,8 @@ namespace amppanel {
 
 class DisplayView;
 class THelpDlg;
+class TJKeypad;
+class TKeyForm;
 class TWaitForm;
 
 inline constexpr milliseconds kPollPause{80};
@@ -187,6 +190,44 @@ class TForm1 : public QMainWindow {
   QFrame* rightPanel_ = nullptr;
   DisplayView* view_ = nullptr;
   TWaitForm* waitForm_ = nullptr;
+
+  // ==== remote keys (MainFormKeys.cpp) ========================================
+ public:
+  TKeyForm* KeyForm() const { return keyForm_; }
+  TJKeypad* JKeypad() const { return jKeypad_; }
+  // The action of a front-panel key.
+  QAction* KeyAction(PanelKey key) const;
+  // A front-panel key action: its code, combined with the full keypad's holds.
+  void KeyActionExecute(PanelKey key);
+  void actOffExecute();
+  void actOnExecute();
+  // Work procedure of the ON worker: the control line up for kOnPulse, then
+  // polling again.
+  void PulseOnLine(TFW_UpdateThread& thread);
+  void actKeypadExecute();
+  void actJKeypadExecute();
+  // The main window's keys, in virtual-key terms (see QtVirtualKeys.h).
+  void FormKeyDown(std::uint16_t key, bool ctrl);
+  void FormKeyUp(std::uint16_t key, bool ctrl);
+  void FormKeyPress(char typed);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  void CreateKeyActions();
+  void CreateKeypads();
+  void BringKeypadToFront();
+  void KeyFormClosed();
+  void JKeypadClosed();
+
+  TKeyForm* keyForm_ = nullptr;
+  TJKeypad* jKeypad_ = nullptr;
+  // F runs OFF on its release only when its press reached the window: a
+  // shortcut with F (Ctrl+F) must not ask to switch the amplifier off.
+  bool offKeyDown_ = false;
+  // ==== end of remote keys ====================================================
 };
 
 }  // namespace amppanel
