@@ -211,11 +211,14 @@ int SerialLink::Purge() {
   return kLinkOk;
 }
 
+// The ON pulse runs on a worker while the UI thread may close the port.
 void SerialLink::LinePulse() {
+  std::lock_guard lock(writeMutex_);
   if (port_) SetModemLines(port_->fd, TIOCMBIS, TIOCM_DTR);
 }
 
 void SerialLink::LineRest() {
+  std::lock_guard lock(writeMutex_);
   if (port_) SetModemLines(port_->fd, TIOCMBIC, TIOCM_DTR);
 }
 
