@@ -41,7 +41,9 @@ class Link {
   // One read as this link defines it, bounded by its time-outs: the serial link
   // keeps reading while bytes keep coming; the USB link makes one driver call.
   virtual LinkResult Read(std::span<std::uint8_t> buffer) = 0;
-  // Discards whatever is buffered in both directions; returns a link status.
+  // Discards input not read yet; returns a link status. Bytes handed to Write
+  // are never discarded: a key frame written just before the poll step's purge
+  // must still reach the amplifier.
   virtual int Purge() = 0;
 
   // Control lines: the pulse state raises the ON line, the rest state drops it.

@@ -207,7 +207,10 @@ LinkResult SerialLink::Read(std::span<std::uint8_t> buffer) {
 }
 
 int SerialLink::Purge() {
-  if (port_) (void)::ioctl(port_->fd, TCFLSH, TCIOFLUSH);
+  // Input only. A write here returns once the driver has the bytes, not once
+  // they are sent, so flushing output would throw away a key frame written by
+  // the UI thread just before the poll step purges.
+  if (port_) (void)::ioctl(port_->fd, TCFLSH, TCIFLUSH);
   return kLinkOk;
 }
 

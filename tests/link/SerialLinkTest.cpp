@@ -114,6 +114,30 @@ TEST_F(SerialLinkTest, PurgeDiscardsPendingInput) {
   EXPECT_EQ(buffer[0], 7);
 }
 
+// The poll step purges before each query while key frames are written from
+// another thread: a frame already handed to Write must still arrive.
+TEST_F(SerialLinkTest, PurgeRightAfterAWriteKeepsTheFrame) {
+  const Bytes frame{0x55, 0x55, 0x55, 0x01, 0x0C, 0x0C};
+  Bytes sent;
+  Bytes got;
+  // The amplifier reads all the time, as the real one does.
+  std::thread reader([&] {
+    for (int i = 0; i < 40 && got.size() < 40 * frame.size(); ++i) {
+      const Bytes more = peer_.Received(std::chrono::milliseconds(50));
+      got.insert(got.end(), more.begin(), more.end());
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(link_->Write(frame).count, frame.size());
+    link_->Purge();
+    sent.insert(sent.end(), frame.begin(), frame.end());
+  }
+  reader.join();
+  EXPECT_EQ(got.size(), sent.size());
+  EXPECT_EQ(got, sent);
+}
+
 TEST_F(SerialLinkTest, EveryRateOfTheTableIsAccepted) {
   for (int index = 0; index < static_cast<int>(kBaudTable.size()); ++index) {
     ASSERT_EQ(link_->Open({.comPort = 7, .baudIndex = index}), 0) << kBaudTable[index];
