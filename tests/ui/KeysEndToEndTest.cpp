@@ -1,0 +1,195 @@
+// Keys from the main window and the keypads to the virtual amplifier behind a
+// real pseudo-terminal, through the real serial link.
+#include <QAction>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QtTest>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/Keyboard.h"
+#include "app/MainForm.h"
+#include "display/Renderer.h"
+#include "link/serial/SerialLink.h"
+#include "sim/Pty.h"
+#include "tests/support/RecordingDialogs.h"
+
+using namespace amppanel;
+
+namespace {
+
+// The amplifier on its own thread, logging the key codes that arrive whole.
+class Amplifier {
+ public:
+  Amplifier() {
+    std::string error;
+    opened_ = pty_.Open(error);
+    if (opened_) bridge_ = std::thread([this] { PtyBridge(pty_, engine).Run(stop_); });
+    engine.SetFrameObserver([this](const FrameEvent& e) {
+      if (!e.checkOk || e.payload.size() != 1) return;
+      const int code = e.payload[0];
+      if (code == 0x80 || code == key::kCancel) return;
+      std::lock_guard lock(mutex_);
+      keys_.push_back(code);
+    });
+  }
+  ~Amplifier() {
+    stop_ = true;
+    if (bridge_.joinable()) bridge_.join();
+  }
+  bool Opened() const { return opened_; }
+  const std::string& Device() const { return pty_.SlavePath(); }
+  std::vector<int> Keys() const {
+    std::lock_guard lock(mutex_);
+    return keys_;
+  }
+
+  AmpEngine engine;
+
+ private:
+  PtyMaster pty_;
+  bool opened_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread bridge_;
+  mutable std::mutex mutex_;
+  std::vector<int> keys_;
+};
+
+bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
+  PollState state;
+  const auto data = engine.CurrentScreen().Bytes();
+  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
+  state.StatusByte = engine.StatusByte();
+  state.FrameReady = true;
+  DisplayImage expected;
+  expected.ResetDisplay(SerialProfile().onLineBackground);
+  DecodeDisplay(state, expected);
+  return std::equal(expected.Data(),
+                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
+                    shown.Data());
+}
+
+// The panel on the amplifier's pseudo-terminal, with waits 4 times faster.
+struct Panel {
+  explicit Panel(const Amplifier& amp) {
+    const std::string device = amp.Device();
+    form = std::make_unique<TForm1>(
+        SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }), clock);
+    form->SetDialogs(std::make_unique<test::RecordingDialogs>());
+    form->Settings().comPort = 1;
+  }
+  SteadyClock clock{4};
+  std::unique_ptr<TForm1> form;
+};
+
+void WheelOver(TKeyForm& pad, PanelKey key, int delta) {
+  QWidget* button = pad.Button(key);
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(button, &move);
+  const QPointF at = button->mapTo(&pad, QPointF(5, 5));
+  QWheelEvent wheel(at, pad.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&pad, &wheel);
+}
+
+using Codes = std::vector<int>;
+
+}  // namespace
+
+class KeysEndToEndTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void clickedTypedAndWheeledKeysReachTheAmplifier() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    Panel p(amp);
+    TForm1& form = *p.form;
+    form.actOpenExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+
+    const AmpState before = amp.engine.State();
+    QTest::mouseClick(form.KeyForm()->Button(PanelKey::kBandPlus), Qt::LeftButton);
+    QTest::keyClick(&form, Qt::Key_O);
+    QTRY_COMPARE_WITH_TIMEOUT(amp.Keys(), (Codes{key::kBandUp, key::kOperate}), 10000);
+    QCOMPARE(amp.engine.State().band, before.band + 1);
+    QCOMPARE(amp.engine.State().operate, !before.operate);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+
+    // A hold on the full keypad turns the wheel's L step into its combination.
+    QTest::mouseClick(form.KeyForm()->Button(PanelKey::kPower), Qt::RightButton);
+    WheelOver(*form.KeyForm(), PanelKey::kLPlus, -120);
+    QTRY_COMPARE_WITH_TIMEOUT(amp.Keys().back(), int{key::kLUpPower}, 10000);
+    QCOMPARE(amp.engine.BadFrames(), 0);
+    form.actCloseExecute();
+  }
+
+  void aBurstOfKeysNeverInterleavesWithTheQueries() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    Panel p(amp);
+    TForm1& form = *p.form;
+    form.actOpenExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+
+    const int framesBefore = amp.engine.FramesReceived();
+    const QString burst = QString("+-").repeated(30);
+    QTest::keyClicks(&form, burst);
+    QTRY_COMPARE_WITH_TIMEOUT(amp.Keys().size(), std::size_t(burst.size()), 10000);
+    // The polls went on meanwhile, and every frame arrived whole.
+    QTRY_VERIFY_WITH_TIMEOUT(amp.engine.FramesReceived() > framesBefore + burst.size() + 2, 10000);
+    QCOMPARE(amp.engine.BadFrames(), 0);
+    QCOMPARE(amp.engine.GarbageBytes(), std::size_t(0));
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    form.actCloseExecute();
+  }
+
+  void onWhileFrozenPollsAgainAfterThePulse() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    Panel p(amp);
+    TForm1& form = *p.form;
+    form.actOpenExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    form.Action("actFreeze")->trigger();
+    QTest::qWait(100);
+    const int frozen = amp.engine.FramesReceived();
+
+    QTest::keyClick(&form, Qt::Key_N);
+    QVERIFY(!form.Polling());
+    QTRY_VERIFY_WITH_TIMEOUT(form.Polling(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(amp.engine.FramesReceived() > frozen + 3, 10000);
+    amp.engine.PressKey(key::kDisplay);  // the amplifier turns a page by itself
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    QVERIFY(amp.Keys().empty());
+    form.actCloseExecute();
+  }
+
+  void disconnectedNothingReachesTheAmplifier() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    Panel p(amp);
+    TForm1& form = *p.form;
+    form.actOpenExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
+    form.actCloseExecute();
+    QTest::qWait(100);
+    const int frames = amp.engine.FramesReceived();
+
+    QTest::keyClicks(&form, "iabcdlnopstu+-");
+    QTest::keyClick(&form, Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(&form, Qt::Key_F);
+    QTest::mouseClick(form.KeyForm()->Button(PanelKey::kTune), Qt::LeftButton);
+    WheelOver(*form.KeyForm(), PanelKey::kBandPlus, -120);
+    QTest::qWait(300);
+    QCOMPARE(amp.engine.FramesReceived(), frames);
+    QVERIFY(amp.Keys().empty());
+    QVERIFY(!form.Polling());
+  }
+};
+
+QTEST_MAIN(KeysEndToEndTest)
+#include "KeysEndToEndTest.moc"
