@@ -131,11 +131,20 @@ class MainKeysTest : public QObject {
     QVERIFY(h.Connect());
     QTest::keyClicks(h.form.get(), "iI+-abcdlopstu");
     QCOMPARE(h.Keys(), (Codes{1, 1, 16, 15, 4, 3, 8, 12, 6, 13, 11, 17, 14, 9}));
+    // The numeric pad's plus and minus mirror the arrows as the main keys do.
+    QTest::keyPress(h.form.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QVERIFY(h.Full().ButtonDown(PanelKey::kRightArrow));
+    QTest::keyRelease(h.form.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QTest::keyPress(h.form.get(), Qt::Key_Underscore, Qt::ShiftModifier);
+    QVERIFY(h.Full().ButtonDown(PanelKey::kLeftArrow));
+    QTest::keyRelease(h.form.get(), Qt::Key_Underscore, Qt::ShiftModifier);
+    QVERIFY(!h.Full().ButtonDown(PanelKey::kLeftArrow));
+    QCOMPARE(h.Keys().size(), std::size_t(15));
     // With Alt the letter is the menu bar's; Ctrl types a control character.
     QTest::keyClick(h.form.get(), Qt::Key_I, Qt::AltModifier);
     QTest::keyClick(h.form.get(), Qt::Key_I, Qt::ControlModifier);
     QTest::keyClick(h.form.get(), Qt::Key_K);
-    QCOMPARE(h.Keys().size(), std::size_t(14));
+    QCOMPARE(h.Keys().size(), std::size_t(15));
   }
 
   void keyRepeatSendsEachRepeatAndKeepsTheButtonPressed() {
