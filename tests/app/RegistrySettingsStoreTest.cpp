@@ -30,9 +30,9 @@ class RegistryTest : public ::testing::Test {
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path_).c_str(), 0, nullptr, 0,
                                 KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(::RegSetValueExW(key, Wide(name).c_str(), 0, type, static_cast<const BYTE*>(data),
-                               size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        ::RegSetValueExW(key, Wide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size),
+        ERROR_SUCCESS);
     ::RegCloseKey(key);
   }
   void RawText(const std::string& name, const std::wstring& text) const {
