@@ -19,14 +19,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
-# The test programs run under wine in a prefix of their own inside the build
-# tree, so that no test touches the user's ~/.wine or another build's prefix.
-# Debug output and the offers to install Mono and Gecko are switched off: the
-# tests need neither, and a prompt would stall a run without a display.
+# The test programs run under wine (through cmake/wine-run) in a prefix of
+# their own inside the build tree, so that no test touches the user's ~/.wine
+# or another build's prefix.
 find_program(AMP_WINE wine)
 if(AMP_WINE)
   set(AMP_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "wine prefix of the test runs")
-  set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${CMAKE_COMMAND} -E env WINEPREFIX=${AMP_WINEPREFIX} WINEDEBUG=-all
-      WINEDLLOVERRIDES=mscoree,mshtml= ${AMP_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run ${AMP_WINEPREFIX})
 endif()
