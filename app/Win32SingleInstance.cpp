@@ -83,6 +83,9 @@ bool Win32SingleInstance::BringFirstToFront() {
          std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  // This copy was just started by the operator and may take the foreground;
+  // Windows lets the first copy come to the front only with that right.
+  ::AllowSetForegroundWindow(ASFW_ANY);
   // Sent, not posted: back only once every top-level window has handled it.
   // A hung window of some other program is passed by instead of keeping this
   // copy alive for ever.
