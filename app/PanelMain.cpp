@@ -4,9 +4,8 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "app/LocalSingleInstance.h"
 #include "app/MainForm.h"
-#include "app/QtSettingsStore.h"
+#include "app/PlatformServices.h"
 
 namespace amppanel {
 
@@ -17,31 +16,31 @@ int RunPanel(int& argc, char** argv, const BuildProfile& profile,
                                          static_cast<qsizetype>(profile.programName.size()));
   QApplication::setApplicationName(name);
 
-  LocalSingleInstance instance(profile);
-  if (!instance.Acquire()) {
-    instance.BringFirstToFront();
+  const std::unique_ptr<SingleInstance> instance = MakeSingleInstance(profile);
+  if (!instance->Acquire()) {
+    instance->BringFirstToFront();
     return 0;
   }
   try {
     // Queued before the windows exist; it runs once the event loop does.
-    instance.PostAutoOpen();
-    auto* form =
-        new TForm1(profile, makeLink(), RealClock(), std::make_unique<QtSettingsStore>(profile));
+    instance->PostAutoOpen();
+    auto* form = new TForm1(profile, makeLink(), RealClock(), MakeSettingsStore(profile));
     form->setAttribute(Qt::WA_DeleteOnClose);
-    form->SetAutoConfigPoster([&instance] { instance.PostAutoConfig(); });
-    instance.Listen({
+    SingleInstance* guard = instance.get();
+    form->SetAutoConfigPoster([guard] { guard->PostAutoConfig(); });
+    guard->Listen({
         .bringToFront = [form] { form->BringToFront(); },
         .autoOpen = [form] { form->actOpenExecute(); },
         .autoConfig = [form] { form->actConfigureConnectionExecute(); },
     });
     // The hand-over ends with the window: nothing may reach a destroyed form.
-    QObject::connect(form, &QObject::destroyed, &instance, [&instance] { instance.Listen({}); });
+    QObject::connect(form, &QObject::destroyed, &app, [guard] { guard->Listen({}); });
     form->show();
     app.exec();
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, name, QString::fromLocal8Bit(e.what()));
   }
-  instance.Release();
+  instance->Release();
   return 0;
 }
 

@@ -23,12 +23,39 @@ function(amp_core_library name)
   set_property(GLOBAL APPEND PROPERTY AMP_CORE_FILES ${files})
 endfunction()
 
-# One GoogleTest binary; its tests are listed to CTest one by one.
+# One GoogleTest binary; its tests are listed to CTest one by one. FIXTURES
+# names CTest fixtures its tests need, LOCKS resources they may not share,
+# ENVIRONMENT variables they run with.
 function(amp_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;FIXTURES;LOCKS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
                                         Threads::Threads)
   amp_target_options(${name})
-  gtest_discover_tests(${name} PROPERTIES LABELS "${T_LABELS}" DISCOVERY_TIMEOUT 60)
+  set(properties "")
+  if(T_LABELS)
+    list(APPEND properties LABELS "${T_LABELS}")
+  endif()
+  if(CMAKE_CROSSCOMPILING AND NOT T_FIXTURES)
+    # Under the emulator every test needs its prefix; other fixtures of the
+    # cross build require that one themselves.
+    set(T_FIXTURES WinePrefix)
+  endif()
+  if(T_FIXTURES)
+    list(APPEND properties FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+  if(T_LOCKS)
+    list(APPEND properties RESOURCE_LOCK "${T_LOCKS}")
+  endif()
+  if(T_ENVIRONMENT)
+    list(APPEND properties ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    # The list comes from running the program under the emulator, which is
+    # left to test time: the build itself never needs wine.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES ${properties})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  endif()
 endfunction()

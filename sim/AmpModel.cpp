@@ -692,7 +692,7 @@ void AmpModel::ComposeLoader(Screen& s) const {
   } else {
     s.TextCentred(3, Fmt("RECEIVING BLOCK %d", ld.blocks));
   }
-  s.TextCentred(4, Fmt("%zu BYTES RECEIVED", ld.bytes));
+  s.TextCentred(4, std::to_string(ld.bytes) + " BYTES RECEIVED");
   s.TextCentred(6, "DO NOT SWITCH OFF");
 }
 

@@ -20,13 +20,6 @@ namespace amppanel {
 
 using Steady = std::chrono::steady_clock;
 
-int BaudForIndex(int baudIndex) {
-  if (baudIndex < 0 || baudIndex >= static_cast<int>(kBaudTable.size())) {
-    baudIndex = kDefaultBaudIndex;
-  }
-  return kBaudTable[static_cast<std::size_t>(baudIndex)];
-}
-
 struct SerialLink::Port {
   explicit Port(int descriptor) : fd(descriptor) {}
   ~Port() { ::close(fd); }

@@ -129,9 +129,12 @@ TEST(StillImage, FailuresNameTheirCauseAndLeaveNoBrokenFile) {
   std::filesystem::create_directories(dir);
   const auto good = dir / "shot.bmp";
   EXPECT_EQ(SaveStillImage(image, good.string()), std::nullopt);
-  std::ifstream in(good, std::ios::binary);
-  const std::vector<std::uint8_t> read((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(read, EncodeBmp(image));
+  {
+    // Closed before the folder goes: Windows keeps an open file from being removed.
+    std::ifstream in(good, std::ios::binary);
+    const std::vector<std::uint8_t> read((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(read, EncodeBmp(image));
+  }
   std::filesystem::remove_all(dir);
 
 #ifdef __linux__

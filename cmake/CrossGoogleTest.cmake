@@ -1,0 +1,15 @@
+# GoogleTest for the cross target, built from the sources (Debian: googletest).
+set(AMP_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for cross builds")
+if(NOT EXISTS ${AMP_GOOGLETEST_SOURCE}/CMakeLists.txt)
+  message(FATAL_ERROR "No GoogleTest sources in ${AMP_GOOGLETEST_SOURCE} (Debian: googletest)")
+endif()
+enable_language(C)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${AMP_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# The names find_package(GTest) gives on the build machine.
+foreach(lib gtest gtest_main gmock gmock_main)
+  if(NOT TARGET GTest::${lib})
+    add_library(GTest::${lib} ALIAS ${lib})
+  endif()
+endforeach()

@@ -1,0 +1,12 @@
+#include "link/serial/ComPortNames.h"
+
+namespace amppanel {
+
+// The device namespace form reaches every port number; the plain "COM10" and
+// above would be taken for file names.
+std::string ComDevicePath(int comPort) {
+  if (comPort <= 0) return {};
+  return "\\\\.\\COM" + std::to_string(comPort);
+}
+
+}  // namespace amppanel
