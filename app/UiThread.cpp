@@ -43,7 +43,13 @@ void QueueUiThread::Synchronize(const std::function<void()>& fn) {
   });
   std::unique_lock lock(handOver->mutex);
   handOver->cv.wait(lock, [&] { return handOver->done; });
-  if (handOver->error) std::rethrow_exception(handOver->error);
+  // The exception object must die on this thread: the hand-over itself may be freed
+  // by the UI thread after we return, and a last reference dropped there would free
+  // the exception while our caller is still reading it.
+  std::exception_ptr error = std::move(handOver->error);
+  handOver->error = nullptr;
+  lock.unlock();
+  if (error) std::rethrow_exception(error);
 }
 
 std::function<void()> QueueUiThread::Take() {
