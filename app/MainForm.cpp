@@ -64,9 +64,13 @@ TForm1::TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& c
   CreateViewMenus();
   CreateFrame();
   ApplyLoadedSettings();
+  // The keypads read the loaded places and checks as they are made; the
+  // windows come in the order the operator's window manager has always seen.
+  CreateKeyForm();
   waitForm_ = new TWaitForm(
       this, QString::fromUtf8(profile_.waitCaption.data(), profile_.waitCaption.size()));
   helpDlg_ = new THelpDlg(profile_, this);
+  CreateJKeypad();
 
   onLine_ = false;
   image_ = std::make_unique<DisplayImage>();
@@ -77,7 +81,7 @@ TForm1::TForm1(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& c
   poll_.FrameReady = false;
   poll_.LinkFailed = false;
   poll_.SyncLost = false;
-  CreateKeypads();
+  ConnectKeypads();
 }
 
 TForm1::~TForm1() {

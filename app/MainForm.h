@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -217,7 +218,10 @@ class TForm1 : public QMainWindow {
 
  private:
   void CreateKeyActions();
-  void CreateKeypads();
+  std::array<QAction*, kPanelKeyCount> KeyActionsByKey() const;
+  void CreateKeyForm();
+  void CreateJKeypad();
+  void ConnectKeypads();
   void BringKeypadToFront();
   void KeyFormClosed();
   void JKeypadClosed();

@@ -34,11 +34,32 @@ void TForm1::CreateKeyActions() {
   Action("actJKeypad")->setChecked(false);
 }
 
-void TForm1::CreateKeypads() {
+KeyActionSet TForm1::KeyActionsByKey() const {
   KeyActionSet actions{};
   for (PanelKey key : AllPanelKeys()) actions[Index(key)] = KeyAction(key);
-  keyForm_ = new TKeyForm(profile_, actions, this);
-  jKeypad_ = new TJKeypad(profile_, actions, this);
+  return actions;
+}
+
+void TForm1::CreateKeyForm() {
+  keyForm_ = new TKeyForm(profile_, KeyActionsByKey(), this);
+  keyForm_->move(panel_.keyLeft, panel_.keyTop);
+  Action("actKeypad")->setChecked(panel_.keypadVisible);
+  keyForm_->setVisible(panel_.keypadVisible);
+}
+
+void TForm1::CreateJKeypad() {
+  jKeypad_ = new TJKeypad(profile_, KeyActionsByKey(), this);
+  // The USB program keeps one place for both keypads.
+  if (profile_.link == LinkKind::kSerial) {
+    jKeypad_->move(panel_.jKeyLeft, panel_.jKeyTop);
+  } else {
+    jKeypad_->move(panel_.keyLeft, panel_.keyTop);
+  }
+  Action("actJKeypad")->setChecked(panel_.jKeypadVisible);
+  jKeypad_->setVisible(panel_.jKeypadVisible);
+}
+
+void TForm1::ConnectKeypads() {
   // Home and Park stack them in this order: the basic keypad ends on top.
   keypadWindows_.push_back(keyForm_);
   keypadWindows_.push_back(jKeypad_);
@@ -51,8 +72,6 @@ void TForm1::CreateKeypads() {
     keyForm_->addAction(Action(name));
     jKeypad_->addAction(Action(name));
   }
-  keyForm_->setVisible(Action("actKeypad")->isChecked());
-  jKeypad_->setVisible(Action("actJKeypad")->isChecked());
 }
 
 // ---- key actions ------------------------------------------------------------------

@@ -9,7 +9,9 @@
 
 #include "app/ActionTable.h"
 #include "app/Help.h"
+#include "app/Keyboard.h"
 #include "app/MainForm.h"
+#include "app/OpKeypad.h"
 #include "app/Wait.h"
 
 namespace amppanel {
@@ -106,6 +108,13 @@ void TForm1::SaveSettings() {
   const QSize outer = OuterSize();
   now.height = outer.height();
   now.width = outer.width();
+  // The keypads are where they are now, whatever was loaded at start.
+  now.keyTop = keyForm_->pos().y();
+  now.keyLeft = keyForm_->pos().x();
+  now.jKeyTop = jKeypad_->pos().y();
+  now.jKeyLeft = jKeypad_->pos().x();
+  now.keypadVisible = Action("actKeypad")->isChecked();
+  now.jKeypadVisible = Action("actJKeypad")->isChecked();
   now.comPort = settings_.comPort;
   now.baudIndex = settings_.baudIndex;
   now.usbIdString = settings_.usbIdString;

@@ -11,7 +11,9 @@
 #include <QtTest>
 
 #include "app/Help.h"
+#include "app/Keyboard.h"
 #include "app/MainForm.h"
+#include "app/OpKeypad.h"
 #include "app/QtSettingsStore.h"
 #include "app/Wait.h"
 #include "tests/support/ScriptedLink.h"
@@ -187,6 +189,98 @@ class ShellTest : public QObject {
     QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(0, 0));
     QCOMPARE(form->WaitForm()->frameGeometry().topLeft(), QPoint(8, 50));
     QVERIFY2(!form->WaitForm()->isVisible(), "hidden windows move and stay hidden");
+  }
+
+  void keypadsOpenWhereTheyWereLeftAndSaveWhereTheyAre() {
+    PanelSettings s;
+    s.keyTop = 300;
+    s.keyLeft = 310;
+    s.jKeyTop = 400;
+    s.jKeyLeft = 410;
+    s.keypadVisible = false;
+    s.jKeypadVisible = true;
+    MemorySettingsStore store;
+    SaveSettings(store, SerialProfile(), s);
+    {
+      auto form = Form(store);
+      QCOMPARE(form->KeyForm()->pos(), QPoint(310, 300));
+      QCOMPARE(form->JKeypad()->pos(), QPoint(410, 400));
+      QVERIFY(!form->KeyForm()->isVisible());
+      QVERIFY(form->JKeypad()->isVisible());
+      QVERIFY(!form->Action("actKeypad")->isChecked());
+      QVERIFY(form->Action("actJKeypad")->isChecked());
+      form->JKeypad()->move(520, 500);
+      form->close();
+    }
+    QCOMPARE(store.ReadInteger("ApplicationJKeypadTop"), std::optional<std::int32_t>(500));
+    QCOMPARE(store.ReadInteger("ApplicationJKeypadLeft"), std::optional<std::int32_t>(520));
+    QCOMPARE(store.ReadInteger("ApplicationKeypadTop"), std::optional<std::int32_t>(300));
+    QCOMPARE(store.ReadBool("ApplicationKeypadVisible"), std::optional<bool>(false));
+    QCOMPARE(store.ReadBool("ApplicationJKeypadVisible"), std::optional<bool>(true));
+
+    // The next run opens them there, and a switch carries the place over.
+    auto form = Form(store);
+    QCOMPARE(form->JKeypad()->pos(), QPoint(520, 500));
+    form->Action("actKeypad")->trigger();
+    QVERIFY(form->KeyForm()->isVisible());
+    QVERIFY(!form->JKeypad()->isVisible());
+    QCOMPARE(form->KeyForm()->pos(), QPoint(520, 500));
+  }
+
+  void usbKeypadsShareOnePlace() {
+    PanelSettings s;
+    s.keyTop = 300;
+    s.keyLeft = 310;
+    s.jKeyTop = 400;  // the shown basic keypad's place is the one kept
+    s.jKeyLeft = 410;
+    s.keypadVisible = false;
+    s.jKeypadVisible = true;
+    MemorySettingsStore store;
+    SaveSettings(store, UsbProfile(), s);
+    QVERIFY(!store.Exists("ApplicationJKeypadTop"));
+    {
+      auto form = Form(store, UsbProfile());
+      QCOMPARE(form->KeyForm()->pos(), QPoint(410, 400));
+      QCOMPARE(form->JKeypad()->pos(), QPoint(410, 400));
+      form->KeyForm()->move(20, 20);  // hidden: its place is not the one kept
+      form->JKeypad()->move(520, 500);
+      form->close();
+    }
+    QCOMPARE(store.ReadInteger("ApplicationKeypadTop"), std::optional<std::int32_t>(500));
+    QCOMPARE(store.ReadInteger("ApplicationKeypadLeft"), std::optional<std::int32_t>(520));
+    QVERIFY(!store.Exists("ApplicationJKeypadTop"));
+
+    // Neither shown: the kept place stays.
+    {
+      auto form = Form(store, UsbProfile());
+      form->Action("actJKeypad")->trigger();
+      QVERIFY(!form->JKeypad()->isVisible() && !form->KeyForm()->isVisible());
+      form->JKeypad()->move(1, 1);
+      form->close();
+    }
+    QCOMPARE(store.ReadInteger("ApplicationKeypadTop"), std::optional<std::int32_t>(500));
+  }
+
+  void homeAndParkStackBothShownKeypads() {
+    PanelSettings s;
+    s.presetItem = 3;
+    s.keyTop = 300;
+    s.jKeyTop = 600;
+    s.keypadVisible = true;
+    s.jKeypadVisible = true;
+    MemorySettingsStore store;
+    SaveSettings(store, SerialProfile(), s);
+    auto form = Form(store);
+    ShowAndSettle(*form);
+    QVERIFY(form->KeyForm()->isVisible() && form->JKeypad()->isVisible());
+    form->Action("actHome")->trigger();
+    QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(0, 0));
+    const QPoint below(0, form->frameGeometry().height());
+    QCOMPARE(form->KeyForm()->frameGeometry().topLeft(), below);
+    QCOMPARE(form->JKeypad()->frameGeometry().topLeft(), below);
+    QVERIFY(form->KeyForm()->isVisible() && form->JKeypad()->isVisible());
+    // The basic keypad is raised last, so it is the one on top.
+    QCOMPARE(form->KeypadWindows().back(), static_cast<QWidget*>(form->JKeypad()));
   }
 
   void menusAndContextMenuCarryTheViewCommands() {
