@@ -1,6 +1,7 @@
 // Around the mirrored display: the PC's own text lines, Freeze, the still
 // image and the status bar.
 #include <QAction>
+#include <QFont>
 #include <QLabel>
 #include <QStatusBar>
 #include <cstdio>
@@ -13,6 +14,10 @@
 
 namespace amppanel {
 namespace {
+
+constexpr int kStatusPanelHeight = 17;
+constexpr int kStatusPanelGap = 2;
+constexpr int kStatusFontPixels = 11;
 
 struct PanelLayout {
   int width;
@@ -43,15 +48,27 @@ void TForm1::CreateStatusPanels() {
   const bool serial = profile_.link == LinkKind::kSerial;
   const auto layout = serial ? std::span<const PanelLayout>(kSerialPanels)
                              : std::span<const PanelLayout>(kUsbPanels);
+  // The panels keep their widths and places however narrow the window gets: a
+  // layout would squeeze them into each other, so they sit at fixed places in
+  // a strip that simply cuts off what does not fit.
+  auto* strip = new QWidget(statusBar());
+  strip->setObjectName(QStringLiteral("StatusPanels"));
+  strip->setMinimumWidth(0);
+  strip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  QFont font = strip->font();
+  font.setPixelSize(kStatusFontPixels);
+  strip->setFont(font);
+  int left = 0;
   for (std::size_t i = 0; i < layout.size(); ++i) {
-    auto* panel = new QLabel(statusBar());
+    auto* panel = new QLabel(strip);
     panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    panel->setFixedWidth(layout[i].width);
+    panel->setGeometry(left, 0, layout[i].width, kStatusPanelHeight);
     panel->setAlignment(layout[i].alignment | Qt::AlignVCenter);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBar()->addWidget(panel);
     statusPanels_.push_back(panel);
+    left += layout[i].width + kStatusPanelGap;
   }
+  statusBar()->addWidget(strip, 1);
 }
 
 QLabel* TForm1::StatusPanel(int n) const {

@@ -71,6 +71,14 @@ class StatusTest : public QObject {
     QCOMPARE(h.form->StatusPanel(0)->width(), 60);
     QCOMPARE(h.form->StatusPanel(5)->width(), 110);
     QCOMPARE(h.form->StatusPanel(7)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    // A narrow window cuts the row off at its edge; it never pushes the panels
+    // into each other.
+    h.form->resize(263, 146);
+    QCoreApplication::processEvents();
+    for (int n = 1; n < 8; ++n) {
+      QVERIFY(h.form->StatusPanel(n)->x() > h.form->StatusPanel(n - 1)->geometry().right());
+    }
+    QCOMPARE(h.form->StatusPanel(4)->width(), 100);
 
     h.SizeDisplay(495, 100);
     h.form->FormPaint();
