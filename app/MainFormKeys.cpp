@@ -112,7 +112,12 @@ void TForm1::PulseOnLine(TFW_UpdateThread& thread) {
   thread.Ui().Synchronize([this] {
     // A disconnect during the pulse has closed the link: polling it would blank
     // the off-line display (serial) or report a failure nobody caused (USB).
-    if (onLine_ && !pollThread_) StartPolling();
+    if (onLine_ && !pollThread_) {
+      // The new worker runs: a Freeze mark left from the old one would call the
+      // live display a still image and offer to save it.
+      Action("actFreeze")->setChecked(false);
+      StartPolling();
+    }
   });
 }
 

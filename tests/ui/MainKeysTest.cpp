@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -251,6 +252,10 @@ class MainKeysTest : public QObject {
     QTRY_COMPARE(h.clock.Pulses(), 1);
     QTRY_VERIFY(h.form->Polling());
     QTRY_VERIFY(h.Writes() > frozen + 2);
+    QVERIFY(!h.Act("actFreeze").isChecked());
+    h.form->FormPaint();
+    QCOMPARE(h.form->StatusPanel(0)->text(), QString("ON-LINE"));
+    QVERIFY(!h.Act("actSave").isEnabled());
   }
 
   void disconnectDuringThePulseLeavesPollingStopped() {
