@@ -8,6 +8,7 @@
 
 #include "app/RegistrySettingsStore.h"
 #include "app/Settings.h"
+#include "tests/app/SettingsSample.h"
 
 namespace amppanel {
 namespace {
@@ -145,26 +146,7 @@ TEST_F(RegistryTest, AKeyThatCannotBeOpenedFailsEveryReadAndReportsLostWrites) {
 
 // The settings algorithms on a real key.
 
-PanelSettings Customised() {
-  PanelSettings s;
-  s.usbIdString = "KALDOR-7";
-  s.usbIdEnabled = true;
-  s.top = 40;
-  s.left = 50;
-  s.height = 300;
-  s.width = 700;
-  s.keyTop = 360;
-  s.keyLeft = 55;
-  s.jKeyTop = 370;
-  s.jKeyLeft = 65;
-  s.keypadVisible = false;
-  s.jKeypadVisible = true;
-  s.presetSize = {{{150, 300}, {220, 510}, {290, 760}, {360, 1010}, {500, 1430}}};
-  s.presetItem = 4;
-  s.comPort = 7;
-  s.baudIndex = 2;
-  return s;
-}
+using test::Customised;
 
 TEST_F(RegistryTest, FirstRunWithAnEmptyKeyStartsFromTheFallbackAndSavesDwords) {
   PanelSettings s;

@@ -4,62 +4,19 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 #include "app/MainForm.h"
-#include "display/Renderer.h"
 #include "link/serial/SerialLink.h"
-#include "sim/Pty.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/ui/PtyAmplifier.h"
 
 using namespace amppanel;
 
 namespace {
 
-// The amplifier on its own thread, as ampsim runs it.
-class Amplifier {
- public:
-  Amplifier() {
-    std::string error;
-    opened_ = pty_.Open(error);
-    if (opened_) bridge_ = std::thread([this] { PtyBridge(pty_, engine).Run(stop_); });
-    engine.SetFrameObserver([this](const FrameEvent& e) {
-      if (e.checkOk && e.payload.size() == 1 && e.payload[0] == key::kCancel) ++connectKeys;
-    });
-  }
-  ~Amplifier() {
-    stop_ = true;
-    if (bridge_.joinable()) bridge_.join();
-  }
-  bool Opened() const { return opened_; }
-  const std::string& Device() const { return pty_.SlavePath(); }
-
-  AmpEngine engine;
-  std::atomic<int> connectKeys{0};
-
- private:
-  PtyMaster pty_;
-  bool opened_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread bridge_;
-};
-
-// What the window must show for the amplifier's display of this moment.
-bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
-  PollState state;
-  const auto data = engine.CurrentScreen().Bytes();
-  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
-  state.StatusByte = engine.StatusByte();
-  state.FrameReady = true;
-  DisplayImage expected;
-  expected.ResetDisplay(SerialProfile().onLineBackground);
-  DecodeDisplay(state, expected);
-  return std::equal(expected.Data(),
-                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
-                    shown.Data());
-}
+using Amplifier = test::PtyAmplifier;
+using test::ShowsTheAmplifiersDisplay;
 
 bool AllPixelsAre(const DisplayImage& image, Rgb colour) {
   for (int y = 0; y < DisplayImage::kHeight; ++y) {

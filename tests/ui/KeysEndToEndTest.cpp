@@ -4,72 +4,20 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QtTest>
-#include <atomic>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "app/Keyboard.h"
 #include "app/MainForm.h"
-#include "display/Renderer.h"
 #include "link/serial/SerialLink.h"
-#include "sim/Pty.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/ui/PtyAmplifier.h"
 
 using namespace amppanel;
 
 namespace {
 
-// The amplifier on its own thread, logging the key codes that arrive whole.
-class Amplifier {
- public:
-  Amplifier() {
-    std::string error;
-    opened_ = pty_.Open(error);
-    if (opened_) bridge_ = std::thread([this] { PtyBridge(pty_, engine).Run(stop_); });
-    engine.SetFrameObserver([this](const FrameEvent& e) {
-      if (!e.checkOk || e.payload.size() != 1) return;
-      const int code = e.payload[0];
-      if (code == 0x80 || code == key::kCancel) return;
-      std::lock_guard lock(mutex_);
-      keys_.push_back(code);
-    });
-  }
-  ~Amplifier() {
-    stop_ = true;
-    if (bridge_.joinable()) bridge_.join();
-  }
-  bool Opened() const { return opened_; }
-  const std::string& Device() const { return pty_.SlavePath(); }
-  std::vector<int> Keys() const {
-    std::lock_guard lock(mutex_);
-    return keys_;
-  }
-
-  AmpEngine engine;
-
- private:
-  PtyMaster pty_;
-  bool opened_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread bridge_;
-  mutable std::mutex mutex_;
-  std::vector<int> keys_;
-};
-
-bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
-  PollState state;
-  const auto data = engine.CurrentScreen().Bytes();
-  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
-  state.StatusByte = engine.StatusByte();
-  state.FrameReady = true;
-  DisplayImage expected;
-  expected.ResetDisplay(SerialProfile().onLineBackground);
-  DecodeDisplay(state, expected);
-  return std::equal(expected.Data(),
-                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
-                    shown.Data());
-}
+using Amplifier = test::PtyAmplifier;
+using test::ShowsTheAmplifiersDisplay;
 
 // The panel on the amplifier's pseudo-terminal, with waits 4 times faster.
 struct Panel {
