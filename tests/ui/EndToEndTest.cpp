@@ -9,6 +9,7 @@
 #include "app/MainForm.h"
 #include "link/serial/SerialLink.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/ui/DisplayChecks.h"
 #include "tests/ui/PtyAmplifier.h"
 
 using namespace amppanel;
@@ -18,14 +19,7 @@ namespace {
 using Amplifier = test::PtyAmplifier;
 using test::ShowsTheAmplifiersDisplay;
 
-bool AllPixelsAre(const DisplayImage& image, Rgb colour) {
-  for (int y = 0; y < DisplayImage::kHeight; ++y) {
-    for (int x = 0; x < DisplayImage::kWidth; ++x) {
-      if (!(image.Pixel(x, y) == colour)) return false;
-    }
-  }
-  return true;
-}
+using test::AllPixelsAre;
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "display/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
+#include "tests/ui/DisplayChecks.h"
 
 using namespace amppanel;
 using test::Bytes;
@@ -53,14 +54,7 @@ struct Harness {
   std::atomic<std::uint8_t> status{0xF8};
 };
 
-bool AllPixelsAre(const DisplayImage& image, Rgb colour) {
-  for (int y = 0; y < DisplayImage::kHeight; ++y) {
-    for (int x = 0; x < DisplayImage::kWidth; ++x) {
-      if (!(image.Pixel(x, y) == colour)) return false;
-    }
-  }
-  return true;
-}
+using test::AllPixelsAre;
 
 }  // namespace
 
