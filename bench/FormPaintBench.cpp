@@ -5,15 +5,15 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "app/MainForm.h"
-#include "display/DisplayView.h"
+#include "ui/MainWindow.h"
+#include "ui/DisplayView.h"
 #include "tests/support/ScriptedLink.h"
 
 namespace amppanel {
 namespace {
 
 void BM_FormPaint(benchmark::State& state) {
-  TForm1 form(SerialProfile(), std::make_unique<test::ScriptedLink>());
+  MainWindow form(SerialProfile(), std::make_unique<test::ScriptedLink>());
   form.ResetDisplay(SerialProfile().onLineBackground);
   for (int c = 0; c < 320; ++c) {
     form.Image()->DrawCell(c % 40, c / 40, static_cast<std::uint8_t>(c % 224), false, c % 7 == 0);

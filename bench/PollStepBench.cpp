@@ -1,7 +1,7 @@
 // Cost of checking one display reply, link overhead excluded.
 #include <benchmark/benchmark.h>
 
-#include "display/PollStep.h"
+#include "protocol/PollStep.h"
 #include "tests/support/ScriptedLink.h"
 
 namespace amppanel {
@@ -15,7 +15,7 @@ void BM_PollStep(benchmark::State& state) {
   std::string error;
   for (auto _ : state) {
     link.QueueReply(reply);
-    tmrQueryTimer(link, SerialProfile(), poll, error);
+    PollOnce(link, SerialProfile(), poll, error);
     benchmark::DoNotOptimize(poll.FrameReady);
     poll.FrameReady = false;
   }

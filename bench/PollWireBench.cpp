@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "display/PollStep.h"
+#include "protocol/PollStep.h"
 #include "link/serial/SerialLink.h"
 #include "sim/Pty.h"
 
@@ -33,7 +33,7 @@ void BM_PollOverPacedPseudoTerminal(benchmark::State& state) {
   int good = 0;
   for (auto _ : state) {
     poll.FrameReady = false;
-    tmrQueryTimer(link, SerialProfile(), poll, text);
+    PollOnce(link, SerialProfile(), poll, text);
     good += poll.FrameReady ? 1 : 0;
   }
   link.Close();

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/BuildProfile.h"
+#include "core/BuildProfile.h"
 #include "display/GlyphTable.h"
 
 namespace amppanel {

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "display/DisplayImage.h"
-#include "display/PollState.h"
+#include "protocol/PollState.h"
 
 namespace amppanel {
 

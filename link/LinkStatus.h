@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/BuildProfile.h"
+#include "core/BuildProfile.h"
 
 namespace amppanel {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "display/Frames.h"
+#include "protocol/Frames.h"
 
 namespace amppanel {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "display/Frames.h"
+#include "protocol/Frames.h"
 
 namespace amppanel {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/Clock.h"
+#include "core/Clock.h"
 #include "link/Link.h"
 
 namespace amppanel {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "display/PollStep.h"
+#include "protocol/PollStep.h"
 #include "link/serial/ComPortNames.h"
 #include "link/serial/SerialLink.h"
 #include "sim/AmpModel.h"
@@ -43,7 +43,7 @@ class WineComPort : public ::testing::Test {
   PollState Poll() {
     PollState state;
     std::string errorText;
-    tmrQueryTimer(link_, SerialProfile(), state, errorText);
+    PollOnce(link_, SerialProfile(), state, errorText);
     return state;
   }
 

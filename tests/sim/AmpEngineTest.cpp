@@ -5,7 +5,7 @@
 #include <memory>
 #include <numeric>
 
-#include "display/PollStep.h"
+#include "protocol/PollStep.h"
 #include "display/Renderer.h"
 #include "sim/AmpEngine.h"
 #include "sim/SimLink.h"
@@ -315,7 +315,7 @@ struct Polled {
   Polled() : engine(AmpEngineOptions{.timeDivisor = 100}), link(engine) {
     link.Open({.comPort = 1});
   }
-  void Poll() { tmrQueryTimer(link, SerialProfile(), state, errorText); }
+  void Poll() { PollOnce(link, SerialProfile(), state, errorText); }
   AmpEngine engine;
   SimLink link;
   PollState state;

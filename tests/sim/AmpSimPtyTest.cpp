@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "display/PollStep.h"
+#include "protocol/PollStep.h"
 #include "link/serial/ComPortNames.h"
 #include "link/serial/SerialLink.h"
 #include "sim/Pty.h"
@@ -50,7 +50,7 @@ TEST_F(PtyAmplifier, SerialLinkPollsItAndItsKeysArrive) {
   auto link = OpenLink();
   PollState state;
   std::string errorText;
-  tmrQueryTimer(*link, SerialProfile(), state, errorText);
+  PollOnce(*link, SerialProfile(), state, errorText);
   ASSERT_TRUE(state.FrameReady);
   EXPECT_EQ(state.StatusByte, engine_.StatusByte());
 
@@ -63,7 +63,7 @@ TEST_F(PtyAmplifier, SerialLinkPollsItAndItsKeysArrive) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   state.FrameReady = false;
-  tmrQueryTimer(*link, SerialProfile(), state, errorText);
+  PollOnce(*link, SerialProfile(), state, errorText);
   ASSERT_TRUE(state.FrameReady);
   EXPECT_TRUE(engine_.State().operate);
   EXPECT_EQ(static_cast<std::uint8_t>(~state.StatusByte) & 0x10, 0x10);
@@ -72,7 +72,7 @@ TEST_F(PtyAmplifier, SerialLinkPollsItAndItsKeysArrive) {
   link->Close();
   link = OpenLink();
   state.FrameReady = false;
-  tmrQueryTimer(*link, SerialProfile(), state, errorText);
+  PollOnce(*link, SerialProfile(), state, errorText);
   EXPECT_TRUE(state.FrameReady);
 }
 
@@ -115,7 +115,7 @@ TEST(AmpSimProgram, RegistersItsPortServesItAndRemovesTheLinkOnSigterm) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     PollState state;
     std::string errorText;
-    tmrQueryTimer(link, SerialProfile(), state, errorText);
+    PollOnce(link, SerialProfile(), state, errorText);
     EXPECT_TRUE(state.FrameReady);
   }
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/Clock.h"
+#include "core/Clock.h"
 
 namespace amppanel::test {
 

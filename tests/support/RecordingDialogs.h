@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 namespace amppanel::test {
 

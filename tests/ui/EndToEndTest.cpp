@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/MainForm.h"
+#include "ui/MainWindow.h"
 #include "link/serial/SerialLink.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/ui/DisplayChecks.h"
@@ -37,7 +37,7 @@ class EndToEndTest : public QObject {
     timeouts.readMultiplier = std::chrono::milliseconds(1);
     SteadyClock clock(4);
     const std::string device = amp.Device();
-    TForm1 form(
+    MainWindow form(
         SerialProfile(),
         std::make_unique<SerialLink>([device](int n) { return n == 3 ? device : ""; }, timeouts),
         clock);
@@ -45,9 +45,9 @@ class EndToEndTest : public QObject {
     test::RecordingDialogs* dialogs = recorder.get();
     form.SetDialogs(std::move(recorder));
     form.Settings().comPort = 3;
-    QSignalSpy lamps(&form, &TForm1::LampsChanged);
+    QSignalSpy lamps(&form, &MainWindow::LampsChanged);
 
-    form.actOpenExecute();
+    form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(form.OnLine(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
     QCOMPARE(lamps.last().at(0).value<std::uint8_t>(), std::uint8_t{lamp::kOn});
@@ -73,7 +73,7 @@ class EndToEndTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
     QCOMPARE(amp.connectKeys.load(), 1);
 
-    form.actCloseExecute();
+    form.Disconnect();
     QVERIFY(!form.OnLine());
     QVERIFY(AllPixelsAre(*form.Image(), kOffLineBackground));
     QVERIFY(dialogs->Shown().empty());
@@ -84,13 +84,13 @@ class EndToEndTest : public QObject {
     QVERIFY2(amp.Opened(), "no pseudo-terminal available");
     SteadyClock clock(4);
     const std::string device = amp.Device();
-    TForm1 form(SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }),
+    MainWindow form(SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }),
                 clock);
     auto recorder = std::make_unique<test::RecordingDialogs>();
     test::RecordingDialogs* dialogs = recorder.get();
     form.SetDialogs(std::move(recorder));
     form.Settings().comPort = 1;
-    form.actOpenExecute();
+    form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
 
     form.Action("actFreeze")->trigger();
@@ -112,7 +112,7 @@ class EndToEndTest : public QObject {
     QVERIFY(!std::equal(held.begin(), held.end(), form.Image()->Data()));
 
     form.Action("actFreeze")->trigger();
-    form.actCloseExecute();  // frozen: the worker is released, then stopped
+    form.Disconnect();  // frozen: the worker is released, then stopped
     QVERIFY(!form.Polling());
     QVERIFY(!form.Action("actFreeze")->isEnabled());
     QVERIFY(AllPixelsAre(*form.Image(), kOffLineBackground));

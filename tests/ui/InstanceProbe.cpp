@@ -11,8 +11,8 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "app/BuildProfile.h"
-#include "app/LocalSingleInstance.h"
+#include "core/BuildProfile.h"
+#include "platform/LocalSingleInstance.h"
 
 using namespace amppanel;
 

@@ -10,10 +10,10 @@
 #include <mutex>
 #include <vector>
 
-#include "app/Keyboard.h"
-#include "app/MainForm.h"
-#include "app/OpKeypad.h"
-#include "display/Frames.h"
+#include "ui/FullKeypadWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/BasicKeypadWindow.h"
+#include "protocol/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
 
@@ -71,7 +71,7 @@ struct KeyHarness {
       }
       return Bytes{};
     };
-    form = std::make_unique<TForm1>(profile, std::move(owned), clock);
+    form = std::make_unique<MainWindow>(profile, std::move(owned), clock);
     auto recorder = std::make_unique<RecordingDialogs>();
     dialogs = recorder.get();
     form->SetDialogs(std::move(recorder));
@@ -83,7 +83,7 @@ struct KeyHarness {
   }
 
   bool Connect() {
-    form->actOpenExecute();
+    form->Connect();
     return QTest::qWaitFor([this] { return form->Polling(); }, 5000);
   }
 
@@ -100,14 +100,14 @@ struct KeyHarness {
   }
   std::size_t Writes() const { return link->Writes().size(); }
 
-  TKeyForm& Full() const { return *form->KeyForm(); }
-  TJKeypad& Basic() const { return *form->JKeypad(); }
+  FullKeypadWindow& Full() const { return *form->FullKeypad(); }
+  BasicKeypadWindow& Basic() const { return *form->BasicKeypad(); }
   QAction& Act(const char* name) const { return *form->Action(name); }
 
   GateClock clock;
   ScriptedLink* link = nullptr;
   RecordingDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
 };
 
 using Codes = std::vector<int>;

@@ -51,7 +51,7 @@ class KeypadTest : public QObject {
       KeyHarness h(*profile);
       const QString name = QString::fromLatin1(profile->programName.data());
       QCOMPARE(h.Full().windowTitle(), name + ": Keypad");
-      QCOMPARE(h.Basic().windowTitle(), name + ": JKeypad");
+      QCOMPARE(h.Basic().windowTitle(), name + ": BasicKeypad");
       QCOMPARE(h.Full().size(), QSize(508, 152));
       QCOMPARE(h.Basic().size(),
                profile->link == LinkKind::kSerial ? QSize(143, 169) : QSize(193, 171));
@@ -191,7 +191,7 @@ class KeypadTest : public QObject {
   void wheelStepsByTheLastReportedControl() {
     KeyHarness h;
     QVERIFY(h.Connect());
-    TKeyForm& pad = h.Full();
+    FullKeypadWindow& pad = h.Full();
     Wheel(pad, -120);
     QVERIFY2(h.Keys().empty(), "no move reported yet");
     QVERIFY(pad.WheelTarget() == nullptr);
@@ -226,8 +226,8 @@ class KeypadTest : public QObject {
 
   void lampsFollowTheLampByteOnBothKeypads() {
     KeyHarness h;
-    TKeyForm& full = h.Full();
-    TJKeypad& basic = h.Basic();
+    FullKeypadWindow& full = h.Full();
+    BasicKeypadWindow& basic = h.Basic();
     struct Case {
       std::uint8_t lamps;
       std::vector<Lamp> lit;
@@ -319,7 +319,7 @@ class KeypadTest : public QObject {
       QVERIFY(!h.Full().isVisible());
       QVERIFY(!h.Act("actKeypad").isChecked());
       QCOMPARE(h.Basic().pos(), serial ? QPoint(30, 250) : QPoint(400, 400));
-      QVERIFY(h.form->KeyForm() != nullptr);
+      QVERIFY(h.form->FullKeypad() != nullptr);
 
       h.Act("actJKeypad").trigger();
       h.Basic().move(70, 260);

@@ -6,8 +6,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/Keyboard.h"
-#include "app/MainForm.h"
+#include "ui/FullKeypadWindow.h"
+#include "ui/MainWindow.h"
 #include "link/serial/SerialLink.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/ui/PtyAmplifier.h"
@@ -23,16 +23,16 @@ using test::ShowsTheAmplifiersDisplay;
 struct Panel {
   explicit Panel(const Amplifier& amp) {
     const std::string device = amp.Device();
-    form = std::make_unique<TForm1>(
+    form = std::make_unique<MainWindow>(
         SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }), clock);
     form->SetDialogs(std::make_unique<test::RecordingDialogs>());
     form->Settings().comPort = 1;
   }
   SteadyClock clock{4};
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
 };
 
-void WheelOver(TKeyForm& pad, PanelKey key, int delta) {
+void WheelOver(FullKeypadWindow& pad, PanelKey key, int delta) {
   QWidget* button = pad.Button(key);
   QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)),
                    Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -55,12 +55,12 @@ class KeysEndToEndTest : public QObject {
     Amplifier amp;
     QVERIFY2(amp.Opened(), "no pseudo-terminal available");
     Panel p(amp);
-    TForm1& form = *p.form;
-    form.actOpenExecute();
+    MainWindow& form = *p.form;
+    form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
 
     const AmpState before = amp.engine.State();
-    QTest::mouseClick(form.KeyForm()->Button(PanelKey::kBandPlus), Qt::LeftButton);
+    QTest::mouseClick(form.FullKeypad()->Button(PanelKey::kBandPlus), Qt::LeftButton);
     QTest::keyClick(&form, Qt::Key_O);
     QTRY_COMPARE_WITH_TIMEOUT(amp.Keys(), (Codes{key::kBandUp, key::kOperate}), 10000);
     QCOMPARE(amp.engine.State().band, before.band + 1);
@@ -68,19 +68,19 @@ class KeysEndToEndTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
 
     // A hold on the full keypad turns the wheel's L step into its combination.
-    QTest::mouseClick(form.KeyForm()->Button(PanelKey::kPower), Qt::RightButton);
-    WheelOver(*form.KeyForm(), PanelKey::kLPlus, -120);
+    QTest::mouseClick(form.FullKeypad()->Button(PanelKey::kPower), Qt::RightButton);
+    WheelOver(*form.FullKeypad(), PanelKey::kLPlus, -120);
     QTRY_COMPARE_WITH_TIMEOUT(amp.Keys().back(), int{key::kLUpPower}, 10000);
     QCOMPARE(amp.engine.BadFrames(), 0);
-    form.actCloseExecute();
+    form.Disconnect();
   }
 
   void aBurstOfKeysNeverInterleavesWithTheQueries() {
     Amplifier amp;
     QVERIFY2(amp.Opened(), "no pseudo-terminal available");
     Panel p(amp);
-    TForm1& form = *p.form;
-    form.actOpenExecute();
+    MainWindow& form = *p.form;
+    form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
 
     const int framesBefore = amp.engine.FramesReceived();
@@ -92,15 +92,15 @@ class KeysEndToEndTest : public QObject {
     QCOMPARE(amp.engine.BadFrames(), 0);
     QCOMPARE(amp.engine.GarbageBytes(), std::size_t(0));
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
-    form.actCloseExecute();
+    form.Disconnect();
   }
 
   void onWhileFrozenPollsAgainAfterThePulse() {
     Amplifier amp;
     QVERIFY2(amp.Opened(), "no pseudo-terminal available");
     Panel p(amp);
-    TForm1& form = *p.form;
-    form.actOpenExecute();
+    MainWindow& form = *p.form;
+    form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
     form.Action("actFreeze")->trigger();
     QTest::qWait(100);
@@ -113,25 +113,25 @@ class KeysEndToEndTest : public QObject {
     amp.engine.PressKey(key::kDisplay);  // the amplifier turns a page by itself
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
     QVERIFY(amp.Keys().empty());
-    form.actCloseExecute();
+    form.Disconnect();
   }
 
   void disconnectedNothingReachesTheAmplifier() {
     Amplifier amp;
     QVERIFY2(amp.Opened(), "no pseudo-terminal available");
     Panel p(amp);
-    TForm1& form = *p.form;
-    form.actOpenExecute();
+    MainWindow& form = *p.form;
+    form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
-    form.actCloseExecute();
+    form.Disconnect();
     QTest::qWait(100);
     const int frames = amp.engine.FramesReceived();
 
     QTest::keyClicks(&form, "iabcdlnopstu+-");
     QTest::keyClick(&form, Qt::Key_B, Qt::ControlModifier);
     QTest::keyClick(&form, Qt::Key_F);
-    QTest::mouseClick(form.KeyForm()->Button(PanelKey::kTune), Qt::LeftButton);
-    WheelOver(*form.KeyForm(), PanelKey::kBandPlus, -120);
+    QTest::mouseClick(form.FullKeypad()->Button(PanelKey::kTune), Qt::LeftButton);
+    WheelOver(*form.FullKeypad(), PanelKey::kBandPlus, -120);
     QTest::qWait(300);
     QCOMPARE(amp.engine.FramesReceived(), frames);
     QVERIFY(amp.Keys().empty());

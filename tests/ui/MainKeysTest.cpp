@@ -116,7 +116,7 @@ class MainKeysTest : public QObject {
     h.form->EnableKeyActions();
 
     // Ctrl+F is Freeze: its release must not ask to switch the amplifier off.
-    h.form->KeyForm()->hide();
+    h.form->FullKeypad()->hide();
     h.form->show();
     h.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
@@ -253,7 +253,7 @@ class MainKeysTest : public QObject {
     QTRY_VERIFY(h.form->Polling());
     QTRY_VERIFY(h.Writes() > frozen + 2);
     QVERIFY(!h.Act("actFreeze").isChecked());
-    h.form->FormPaint();
+    h.form->RefreshWindowState();
     QCOMPARE(h.form->StatusPanel(0)->text(), QString("ON-LINE"));
     QVERIFY(!h.Act("actSave").isEnabled());
   }
@@ -264,7 +264,7 @@ class MainKeysTest : public QObject {
     h.clock.Shut();
     h.Act("actOn").trigger();
     QTRY_COMPARE(h.clock.Pulses(), 1);
-    h.form->actCloseExecute();
+    h.form->Disconnect();
     h.clock.Open();
     QTRY_VERIFY(h.link->Events().back() == "rest");
     QTest::qWait(100);

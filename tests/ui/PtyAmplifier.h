@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/BuildProfile.h"
+#include "core/BuildProfile.h"
 #include "display/DisplayImage.h"
-#include "display/PollState.h"
+#include "protocol/PollState.h"
 #include "display/Renderer.h"
 #include "sim/AmpEngine.h"
 #include "sim/Pty.h"

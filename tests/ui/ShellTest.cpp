@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/Help.h"
-#include "app/Keyboard.h"
-#include "app/MainForm.h"
-#include "app/OpKeypad.h"
-#include "app/QtSettingsStore.h"
-#include "app/Wait.h"
+#include "ui/AboutBox.h"
+#include "ui/FullKeypadWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/BasicKeypadWindow.h"
+#include "platform/QtSettingsStore.h"
+#include "ui/ProgressWindow.h"
 #include "tests/support/ScriptedLink.h"
 
 using namespace amppanel;
@@ -44,9 +44,9 @@ class SharedStore final : public SettingsStore {
   MemorySettingsStore& store_;
 };
 
-std::unique_ptr<TForm1> Form(MemorySettingsStore& store,
+std::unique_ptr<MainWindow> Form(MemorySettingsStore& store,
                              const BuildProfile& profile = SerialProfile()) {
-  auto form = std::make_unique<TForm1>(profile, std::make_unique<test::ScriptedLink>(), RealClock(),
+  auto form = std::make_unique<MainWindow>(profile, std::make_unique<test::ScriptedLink>(), RealClock(),
                                        std::make_unique<SharedStore>(store));
   return form;
 }
@@ -64,13 +64,13 @@ MemorySettingsStore CompleteStore(int item) {
   return store;
 }
 
-void ShowAndSettle(TForm1& form) {
+void ShowAndSettle(MainWindow& form) {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   QCoreApplication::processEvents();
 }
 
-PresetSize Outer(const TForm1& form) {
+PresetSize Outer(const MainWindow& form) {
   return {form.OuterSize().height(), form.OuterSize().width()};
 }
 
@@ -180,15 +180,15 @@ class ShellTest : public QObject {
     form->move(120, 90);
     QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(120, 90));
     form->Action("actPark")->trigger();
-    QCOMPARE(form->WaitForm()->frameGeometry().topLeft(), QPoint(128, 140));
+    QCOMPARE(form->Progress()->frameGeometry().topLeft(), QPoint(128, 140));
     for (QWidget* keypad : form->KeypadWindows()) {
       QCOMPARE(keypad->frameGeometry().topLeft(), QPoint(120, 90 + form->frameGeometry().height()));
     }
     QCOMPARE(form->frameGeometry().topLeft(), QPoint(120, 90));
     form->Action("actHome")->trigger();
     QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(0, 0));
-    QCOMPARE(form->WaitForm()->frameGeometry().topLeft(), QPoint(8, 50));
-    QVERIFY2(!form->WaitForm()->isVisible(), "hidden windows move and stay hidden");
+    QCOMPARE(form->Progress()->frameGeometry().topLeft(), QPoint(8, 50));
+    QVERIFY2(!form->Progress()->isVisible(), "hidden windows move and stay hidden");
   }
 
   void keypadsOpenWhereTheyWereLeftAndSaveWhereTheyAre() {
@@ -203,13 +203,13 @@ class ShellTest : public QObject {
     SaveSettings(store, SerialProfile(), s);
     {
       auto form = Form(store);
-      QCOMPARE(form->KeyForm()->pos(), QPoint(310, 300));
-      QCOMPARE(form->JKeypad()->pos(), QPoint(410, 400));
-      QVERIFY(!form->KeyForm()->isVisible());
-      QVERIFY(form->JKeypad()->isVisible());
+      QCOMPARE(form->FullKeypad()->pos(), QPoint(310, 300));
+      QCOMPARE(form->BasicKeypad()->pos(), QPoint(410, 400));
+      QVERIFY(!form->FullKeypad()->isVisible());
+      QVERIFY(form->BasicKeypad()->isVisible());
       QVERIFY(!form->Action("actKeypad")->isChecked());
       QVERIFY(form->Action("actJKeypad")->isChecked());
-      form->JKeypad()->move(520, 500);
+      form->BasicKeypad()->move(520, 500);
       form->close();
     }
     QCOMPARE(store.ReadInteger("ApplicationJKeypadTop"), std::optional<std::int32_t>(500));
@@ -220,11 +220,11 @@ class ShellTest : public QObject {
 
     // The next run opens them there, and a switch carries the place over.
     auto form = Form(store);
-    QCOMPARE(form->JKeypad()->pos(), QPoint(520, 500));
+    QCOMPARE(form->BasicKeypad()->pos(), QPoint(520, 500));
     form->Action("actKeypad")->trigger();
-    QVERIFY(form->KeyForm()->isVisible());
-    QVERIFY(!form->JKeypad()->isVisible());
-    QCOMPARE(form->KeyForm()->pos(), QPoint(520, 500));
+    QVERIFY(form->FullKeypad()->isVisible());
+    QVERIFY(!form->BasicKeypad()->isVisible());
+    QCOMPARE(form->FullKeypad()->pos(), QPoint(520, 500));
   }
 
   void usbKeypadsShareOnePlace() {
@@ -240,10 +240,10 @@ class ShellTest : public QObject {
     QVERIFY(!store.Exists("ApplicationJKeypadTop"));
     {
       auto form = Form(store, UsbProfile());
-      QCOMPARE(form->KeyForm()->pos(), QPoint(410, 400));
-      QCOMPARE(form->JKeypad()->pos(), QPoint(410, 400));
-      form->KeyForm()->move(20, 20);  // hidden: its place is not the one kept
-      form->JKeypad()->move(520, 500);
+      QCOMPARE(form->FullKeypad()->pos(), QPoint(410, 400));
+      QCOMPARE(form->BasicKeypad()->pos(), QPoint(410, 400));
+      form->FullKeypad()->move(20, 20);  // hidden: its place is not the one kept
+      form->BasicKeypad()->move(520, 500);
       form->close();
     }
     QCOMPARE(store.ReadInteger("ApplicationKeypadTop"), std::optional<std::int32_t>(500));
@@ -254,8 +254,8 @@ class ShellTest : public QObject {
     {
       auto form = Form(store, UsbProfile());
       form->Action("actJKeypad")->trigger();
-      QVERIFY(!form->JKeypad()->isVisible() && !form->KeyForm()->isVisible());
-      form->JKeypad()->move(1, 1);
+      QVERIFY(!form->BasicKeypad()->isVisible() && !form->FullKeypad()->isVisible());
+      form->BasicKeypad()->move(1, 1);
       form->close();
     }
     QCOMPARE(store.ReadInteger("ApplicationKeypadTop"), std::optional<std::int32_t>(500));
@@ -272,15 +272,15 @@ class ShellTest : public QObject {
     SaveSettings(store, SerialProfile(), s);
     auto form = Form(store);
     ShowAndSettle(*form);
-    QVERIFY(form->KeyForm()->isVisible() && form->JKeypad()->isVisible());
+    QVERIFY(form->FullKeypad()->isVisible() && form->BasicKeypad()->isVisible());
     form->Action("actHome")->trigger();
     QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(0, 0));
     const QPoint below(0, form->frameGeometry().height());
-    QCOMPARE(form->KeyForm()->frameGeometry().topLeft(), below);
-    QCOMPARE(form->JKeypad()->frameGeometry().topLeft(), below);
-    QVERIFY(form->KeyForm()->isVisible() && form->JKeypad()->isVisible());
+    QCOMPARE(form->FullKeypad()->frameGeometry().topLeft(), below);
+    QCOMPARE(form->BasicKeypad()->frameGeometry().topLeft(), below);
+    QVERIFY(form->FullKeypad()->isVisible() && form->BasicKeypad()->isVisible());
     // The basic keypad is raised last, so it is the one on top.
-    QCOMPARE(form->KeypadWindows().back(), static_cast<QWidget*>(form->JKeypad()));
+    QCOMPARE(form->KeypadWindows().back(), static_cast<QWidget*>(form->BasicKeypad()));
   }
 
   void menusAndContextMenuCarryTheViewCommands() {
@@ -290,7 +290,7 @@ class ShellTest : public QObject {
     QCOMPARE(view.front(), QString("&Home display && keypad"));
     QCOMPARE(view[1], QString("&Park keypad near display"));
     QCOMPARE(view.back(), QString("Display Preset &5"));
-    QCOMPARE(Entries(form->PopupMenu1()).back(), QString("Display Preset &5"));
+    QCOMPARE(Entries(form->ContextMenu()).back(), QString("Display Preset &5"));
     QCOMPARE(form->Action("actHome")->shortcut(), QKeySequence("Ctrl+H"));
     QCOMPARE(form->Action("actDefPreset3")->shortcut(), QKeySequence("Ctrl+F3"));
 
@@ -298,13 +298,13 @@ class ShellTest : public QObject {
     // (the keypad switches carry check marks of their own).
     const auto popupChecked = [&] {
       std::vector<QString> checked;
-      for (QAction* a : form->PopupMenu1()->actions()) {
+      for (QAction* a : form->ContextMenu()->actions()) {
         if (a->isChecked() && a->actionGroup() != nullptr) checked.push_back(a->text());
       }
       return checked;
     };
     QCOMPARE(popupChecked(), std::vector<QString>{"Display Preset &4"});
-    QAction* popup1 = form->PopupMenu1()->findChild<QAction*>("PopupPreset1");
+    QAction* popup1 = form->ContextMenu()->findChild<QAction*>("PopupPreset1");
     QVERIFY(popup1 != nullptr);
     QVERIFY(popup1->actionGroup() != nullptr && popup1->actionGroup()->isExclusive());
     popup1->trigger();
@@ -318,7 +318,7 @@ class ShellTest : public QObject {
     for (const BuildProfile* profile : {&SerialProfile(), &UsbProfile()}) {
       MemorySettingsStore store;
       auto form = Form(store, *profile);
-      THelpDlg* help = form->HelpDlg();
+      AboutBox* help = form->AboutDialog();
       const QString name = QString::fromUtf8(profile->programName.data());
       QCOMPARE(help->windowTitle(), name + ": Help");
       QCOMPARE(help->size(), QSize(313, 214));

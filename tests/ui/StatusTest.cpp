@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/MainForm.h"
-#include "display/DisplayView.h"
-#include "display/Frames.h"
+#include "ui/MainWindow.h"
+#include "ui/DisplayView.h"
+#include "protocol/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
 
@@ -28,7 +28,7 @@ struct Harness {
       }
       return Bytes{};
     };
-    form = std::make_unique<TForm1>(profile, std::move(owned), clock);
+    form = std::make_unique<MainWindow>(profile, std::move(owned), clock);
     auto recorder = std::make_unique<test::RecordingDialogs>();
     dialogs = recorder.get();
     form->SetDialogs(std::move(recorder));
@@ -36,7 +36,7 @@ struct Harness {
   QString Panel(int n) const { return form->StatusPanel(n)->text(); }
   void Connect() {
     form->Settings().comPort = 4;
-    form->actOpenExecute();
+    form->Connect();
     QTRY_VERIFY_WITH_TIMEOUT(form->Image()->Pixel(4, 2) == kDotColour, 5000);
   }
   // The drawn display area gets exactly this size.
@@ -55,7 +55,7 @@ struct Harness {
   SteadyClock clock{20};
   test::ScriptedLink* link = nullptr;
   test::RecordingDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   std::atomic<std::uint8_t> letter{33};  // 'A'
 };
 
@@ -81,7 +81,7 @@ class StatusTest : public QObject {
     QCOMPARE(h.form->StatusPanel(4)->width(), 100);
 
     h.SizeDisplay(495, 100);
-    h.form->FormPaint();
+    h.form->RefreshWindowState();
     QCOMPARE(h.Panel(2), QString("W:  496"));
     QCOMPARE(h.Panel(3), QString("H:  101"));
     QCOMPARE(h.form->toolTip(), QString("W:  496; H:  101"));
@@ -90,12 +90,12 @@ class StatusTest : public QObject {
 
     h.form->Settings().comPort = 5;
     h.form->Settings().baudIndex = 4;
-    h.form->FormPaint();
+    h.form->RefreshWindowState();
     QCOMPARE(h.Panel(4), QString("Port: COM5"));
     QCOMPARE(h.Panel(5), QString("Baud Rate: 38400"));
     QCOMPARE(h.Panel(6), QString("8, 1, N"));
     h.form->Settings().comPort = 0;
-    h.form->FormPaint();
+    h.form->RefreshWindowState();
     QCOMPARE(h.Panel(4), QString("Port: NONE"));
     QCOMPARE(h.Panel(5), QString());
     QCOMPARE(h.Panel(6), QString("8, 1, N"));  // left as it was
@@ -106,11 +106,11 @@ class StatusTest : public QObject {
     Harness h(UsbProfile());
     QCOMPARE(h.form->findChildren<QLabel*>(QRegularExpression("^StatusPanel")).size(), 6);
     QCOMPARE(h.form->StatusPanel(0)->width(), 70);
-    h.form->FormPaint();
+    h.form->RefreshWindowState();
     QCOMPARE(h.Panel(4), QString("USB_ID: Not enabled"));
     h.form->Settings().usbIdString = "AMP 12";
     h.form->Settings().usbIdEnabled = true;
-    h.form->FormPaint();
+    h.form->RefreshWindowState();
     QCOMPARE(h.Panel(4), QString("USB_ID: [AMP 12]"));
     QCOMPARE(h.Panel(5), QString());
   }
@@ -171,7 +171,7 @@ class StatusTest : public QObject {
     Harness h;
     h.Connect();
     h.form->Action("actFreeze")->trigger();
-    h.form->actCloseExecute();
+    h.form->Disconnect();
     QVERIFY(!h.form->Polling());
     QVERIFY(!h.form->Action("actFreeze")->isEnabled());
     QCOMPARE(h.Panel(0), QString("OFF-LINE"));

@@ -1,8 +1,0 @@
-// AmpPanel_232: the remote front panel over a serial port.
-#include "app/PanelMain.h"
-#include "link/serial/SerialLink.h"
-
-int main(int argc, char** argv) {
-  using namespace amppanel;
-  return RunPanel(argc, argv, SerialProfile(), [] { return std::make_unique<SerialLink>(); });
-}

@@ -1,0 +1,15 @@
+#include "platform/PlatformServices.h"
+#include "platform/RegistrySettingsStore.h"
+#include "platform/Win32SingleInstance.h"
+
+namespace amppanel {
+
+std::unique_ptr<SettingsStore> MakeSettingsStore(const BuildProfile& profile) {
+  return std::make_unique<RegistrySettingsStore>(profile);
+}
+
+std::unique_ptr<SingleInstance> MakeSingleInstance(const BuildProfile& profile) {
+  return std::make_unique<Win32SingleInstance>(profile);
+}
+
+}  // namespace amppanel

@@ -1,0 +1,149 @@
+// Around the mirrored display: the PC's own text lines, Freeze, the still
+// image and the status bar.
+#include <QAction>
+#include <QFont>
+#include <QLabel>
+#include <QStatusBar>
+#include <cstdio>
+
+#include "ui/MainWindow.h"
+#include "ui/DisplayView.h"
+#include "display/StillImage.h"
+#include "display/TextLines.h"
+#include "link/serial/SerialLink.h"
+
+namespace amppanel {
+namespace {
+
+constexpr int kStatusPanelHeight = 17;
+constexpr int kStatusPanelGap = 2;
+constexpr int kStatusFontPixels = 11;
+
+struct PanelLayout {
+  int width;
+  Qt::Alignment alignment;
+};
+
+constexpr PanelLayout kSerialPanels[] = {
+    {60, Qt::AlignCenter},  {30, Qt::AlignCenter},  {60, Qt::AlignCenter}, {60, Qt::AlignCenter},
+    {100, Qt::AlignCenter}, {110, Qt::AlignCenter}, {50, Qt::AlignCenter}, {50, Qt::AlignLeft}};
+constexpr PanelLayout kUsbPanels[] = {{70, Qt::AlignCenter},  {30, Qt::AlignCenter},
+                                      {60, Qt::AlignCenter},  {60, Qt::AlignCenter},
+                                      {150, Qt::AlignCenter}, {150, Qt::AlignLeft}};
+
+QString Format(const char* format, int value) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return QString::fromLatin1(text);
+}
+
+void SetText(QLabel* label, const QString& text) {
+  // Only a change is passed on: this runs on every mirrored frame.
+  if (label->text() != text) label->setText(text);
+}
+
+}  // namespace
+
+void MainWindow::CreateStatusPanels() {
+  const bool serial = profile_.link == LinkKind::kSerial;
+  const auto layout = serial ? std::span<const PanelLayout>(kSerialPanels)
+                             : std::span<const PanelLayout>(kUsbPanels);
+  // The panels keep their widths and places however narrow the window gets: a
+  // layout would squeeze them into each other, so they sit at fixed places in
+  // a strip that simply cuts off what does not fit.
+  auto* strip = new QWidget(statusBar());
+  strip->setObjectName(QStringLiteral("StatusPanels"));
+  strip->setMinimumWidth(0);
+  strip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  QFont font = strip->font();
+  font.setPixelSize(kStatusFontPixels);
+  strip->setFont(font);
+  int left = 0;
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    auto* panel = new QLabel(strip);
+    panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+    panel->setGeometry(left, 0, layout[i].width, kStatusPanelHeight);
+    panel->setAlignment(layout[i].alignment | Qt::AlignVCenter);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusPanels_.push_back(panel);
+    left += layout[i].width + kStatusPanelGap;
+  }
+  statusBar()->addWidget(strip, 1);
+}
+
+QLabel* MainWindow::StatusPanel(int n) const {
+  if (n < 0 || static_cast<std::size_t>(n) >= statusPanels_.size()) return nullptr;
+  return statusPanels_[static_cast<std::size_t>(n)];
+}
+
+void MainWindow::UpdateStatusBar() {
+  if (statusPanels_.empty()) return;
+  SetText(StatusPanel(1), Format("F%1d", panel_.presetItem));
+  const QRect drawn = DisplayRect();
+  const int width = drawn.width() + 1;
+  const int height = drawn.height() + 1;
+  SetText(StatusPanel(2), Format("W: %4d", width));
+  SetText(StatusPanel(3), Format("H: %4d", height));
+  if (profile_.link == LinkKind::kSerial) {
+    if (settings_.comPort != 0) {
+      SetText(StatusPanel(4), Format("Port: COM%d", settings_.comPort));
+      SetText(StatusPanel(5), Format("Baud Rate: %d", BaudForIndex(settings_.baudIndex)));
+      SetText(StatusPanel(6), QStringLiteral("8, 1, N"));
+    } else {
+      SetText(StatusPanel(4), QStringLiteral("Port: NONE"));
+      SetText(StatusPanel(5), QString());
+    }
+  } else {
+    SetText(StatusPanel(4),
+            settings_.usbIdEnabled
+                ? QStringLiteral("USB_ID: [%1]").arg(QString::fromStdString(settings_.usbIdString))
+                : QStringLiteral("USB_ID: Not enabled"));
+  }
+  char hint[48];
+  std::snprintf(hint, sizeof hint, "W: %4d; H: %4d", width, height);
+  if (toolTip() != QLatin1String(hint)) setToolTip(QString::fromLatin1(hint));
+
+  const bool frozen = Action("actFreeze")->isChecked();
+  if (onLine_) {
+    SetText(StatusPanel(0), frozen ? QStringLiteral("STILL IMAGE") : QStringLiteral("ON-LINE"));
+    SetEnabled("actSave", frozen);
+  } else {
+    SetText(StatusPanel(0), QStringLiteral("OFF-LINE"));
+  }
+}
+
+void MainWindow::WriteText(int column, int row, std::string_view text) {
+  if (image_) amppanel::WriteText(*image_, column, row, text);
+}
+
+void MainWindow::ClearMessageRows() {
+  if (image_) amppanel::ClearMessageRows(*image_);
+}
+
+// Runs after the action has toggled its own check mark.
+void MainWindow::ToggleFreeze() {
+  const bool frozen = Action("actFreeze")->isChecked();
+  if (pollThread_) {
+    // The worker comes to rest between two transactions, never inside one.
+    if (frozen) {
+      pollThread_->Suspend();
+    } else {
+      pollThread_->Resume();
+    }
+  }
+  RefreshWindowState();
+}
+
+void MainWindow::SaveStillImageAs() {
+  if (!image_) return;
+  FileDialogOptions options;
+  options.title = "Save STILL IMAGE as";
+  options.filter = "Bitmap file (.bmp) (*.bmp)";
+  options.defaultSuffix = "bmp";
+  options.confirmOverwrite = true;
+  const auto path = dialogs_->SaveFile(options);
+  if (!path) return;
+  if (const auto error = SaveStillImage(*image_, *path)) dialogs_->ErrorBox(*error);
+}
+
+}  // namespace amppanel

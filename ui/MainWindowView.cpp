@@ -1,0 +1,223 @@
+// The main window's shell: settings at start and close, size presets, Home
+// and Park, the View, Help and context menus.
+#include <QAction>
+#include <QActionGroup>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+
+#include "ui/ActionTable.h"
+#include "ui/AboutBox.h"
+#include "ui/FullKeypadWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/BasicKeypadWindow.h"
+#include "ui/ProgressWindow.h"
+
+namespace amppanel {
+namespace {
+
+constexpr int kMinimumWidth = 263;
+constexpr int kMinimumHeight = 146;
+
+std::string PresetName(const char* stem, int n) { return stem + std::to_string(n); }
+
+}  // namespace
+
+void MainWindow::CreateViewActions() {
+  for (const ActionSpec& row : ViewActions()) MakeAction(row);
+  connect(Action("actHome"), &QAction::triggered, this, [this] { PlaceHome(); });
+  connect(Action("actPark"), &QAction::triggered, this, [this] { PlacePark(); });
+  for (int n = 1; n <= kPresetCount; ++n) {
+    QAction* preset = Action(PresetName("actPreset", n));
+    // The mark follows PresetItem only: a click on the checked entry must not
+    // take it away.
+    connect(preset, &QAction::triggered, this, [this, n] { RecallPreset(n); });
+    connect(Action(PresetName("actDefPreset", n)), &QAction::triggered, this,
+            [this, n] { RestoreDefaultPreset(n); });
+  }
+  Action("actPreset1")->setChecked(true);
+  auto* about = new QAction(QStringLiteral("&About..."), this);
+  about->setObjectName("About1");
+  actions_["About1"] = about;
+  connect(about, &QAction::triggered, this, [this] { ShowAboutBox(); });
+}
+
+void MainWindow::CreateViewMenus() {
+  viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+  viewMenu_->setObjectName("View1");
+  popupMenu_ = new QMenu(this);
+  popupMenu_->setObjectName("ContextMenu");
+  for (QMenu* menu : {viewMenu_, popupMenu_}) {
+    menu->addAction(Action("actHome"));
+    menu->addAction(Action("actPark"));
+    menu->addSeparator();
+    // The keypad switches belong to the keypad windows; they appear here once
+    // those windows exist.
+    for (const char* name : {"actJKeypad", "actKeypad"}) {
+      if (QAction* action = Action(name)) menu->addAction(action);
+    }
+    menu->addSeparator();
+  }
+  auto* radio = new QActionGroup(popupMenu_);
+  radio->setExclusive(true);
+  for (int n = 1; n <= kPresetCount; ++n) {
+    QAction* preset = Action(PresetName("actPreset", n));
+    viewMenu_->addAction(preset);
+    // The context menu shows the presets as radio items: entries of their own
+    // that run the same actions and mirror their marks.
+    auto* item = new QAction(preset->text(), radio);
+    item->setObjectName(QString::fromStdString(PresetName("PopupPreset", n)));
+    item->setCheckable(true);
+    item->setShortcut(preset->shortcut());
+    item->setShortcutVisibleInContextMenu(true);
+    item->setChecked(preset->isChecked());
+    popupMenu_->addAction(item);
+    popupPresets_[n] = item;
+    connect(item, &QAction::triggered, preset, &QAction::trigger);
+  }
+  helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+  helpMenu_->setObjectName("Help1");
+  helpMenu_->addAction(Action("About1"));
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  popupMenu_->popup(event->globalPos());
+  event->accept();
+}
+
+void MainWindow::ApplyLoadedSettings() {
+  LoadSettings(*store_, profile_, panel_);
+  settings_.comPort = panel_.comPort;
+  settings_.baudIndex = panel_.baudIndex;
+  settings_.usbIdString = panel_.usbIdString;
+  settings_.usbIdEnabled = panel_.usbIdEnabled;
+  move(panel_.left, panel_.top);
+  // The stored window size is never used: the window always opens at its
+  // active preset's size.
+  const auto& size = panel_.presetSize[static_cast<std::size_t>(panel_.presetItem - 1)];
+  SetOuterSize(size.height, size.width);
+  SelectPreset(panel_.presetItem);
+}
+
+void MainWindow::SaveSettings() {
+  PanelSettings now = panel_;
+  const QRect frame = frameGeometry();
+  now.top = frame.top();
+  now.left = frame.left();
+  const QSize outer = OuterSize();
+  now.height = outer.height();
+  now.width = outer.width();
+  // The keypads are where they are now, whatever was loaded at start.
+  now.keyTop = fullKeypad_->pos().y();
+  now.keyLeft = fullKeypad_->pos().x();
+  now.jKeyTop = basicKeypad_->pos().y();
+  now.jKeyLeft = basicKeypad_->pos().x();
+  now.keypadVisible = Action("actKeypad")->isChecked();
+  now.jKeypadVisible = Action("actJKeypad")->isChecked();
+  now.comPort = settings_.comPort;
+  now.baudIndex = settings_.baudIndex;
+  now.usbIdString = settings_.usbIdString;
+  now.usbIdEnabled = settings_.usbIdEnabled;
+  amppanel::SaveSettings(*store_, profile_, now);
+  store_->Flush();
+}
+
+void MainWindow::ConfigureConnection() { emit ConfigureConnectionRequested(); }
+
+// ---- presets ----------------------------------------------------------------
+
+QSize MainWindow::FrameExtra() const {
+  // Zero until a window manager has framed the shown window.
+  return frameGeometry().size() - geometry().size();
+}
+
+QSize MainWindow::OuterSize() const { return size() + FrameExtra(); }
+
+void MainWindow::SetOuterSize(int height, int width) {
+  const QSize extra = FrameExtra();
+  appliedExtra_ = extra;
+  setMinimumSize(std::max(kMinimumWidth - extra.width(), 1),
+                 std::max(kMinimumHeight - extra.height(), 1));
+  // The resize event that follows stores the size the window really took
+  // (after the minimum) into whichever preset is active by then.
+  resize(std::max(width, kMinimumWidth) - extra.width(),
+         std::max(height, kMinimumHeight) - extra.height());
+}
+
+void MainWindow::TrackPreset() {
+  if (recallingPreset_ || isMinimized() || panel_.presetItem < 1 ||
+      panel_.presetItem > kPresetCount)
+    return;
+  const QSize extra = FrameExtra();
+  if (extra != appliedExtra_) {
+    // Framed (or re-framed) since the size was set: keep the outer size the
+    // window was given, which is what the preset holds.
+    const QSize outer = size() + appliedExtra_;
+    appliedExtra_ = extra;
+    setMinimumSize(std::max(kMinimumWidth - extra.width(), 1),
+                   std::max(kMinimumHeight - extra.height(), 1));
+    if (!isMaximized() && !isFullScreen()) resize(outer - extra);
+  }
+  const QSize outer = OuterSize();
+  panel_.presetSize[static_cast<std::size_t>(panel_.presetItem - 1)] = {outer.height(),
+                                                                        outer.width()};
+}
+
+void MainWindow::SelectPreset(int n) {
+  if (n < 1 || n > kPresetCount) return;
+  for (int i = 1; i <= kPresetCount; ++i) {
+    Action(PresetName("actPreset", i))->setChecked(i == n);
+    if (auto it = popupPresets_.find(i); it != popupPresets_.end()) it->second->setChecked(i == n);
+  }
+  panel_.presetItem = n;
+}
+
+void MainWindow::RecallPreset(int n) {
+  if (n < 1 || n > kPresetCount) return;
+  const auto size = panel_.presetSize[static_cast<std::size_t>(n - 1)];
+  // The new size belongs to preset n, whether the window system resizes at
+  // once or later: nothing is tracked until n is the active preset.
+  recallingPreset_ = true;
+  SetOuterSize(size.height, size.width);
+  recallingPreset_ = false;
+  SelectPreset(n);
+  TrackPreset();
+}
+
+void MainWindow::RestoreDefaultPreset(int n) {
+  if (n < 1 || n > kPresetCount) return;
+  const auto size = kDefaultPresetSize[static_cast<std::size_t>(n - 1)];
+  SetOuterSize(size.height, size.width);
+}
+
+// ---- Home, Park, about box --------------------------------------------------
+
+void MainWindow::PlaceKeypads() {
+  const QRect main = frameGeometry();
+  const QPoint below(main.left(), main.top() + main.height());
+  for (QWidget* keypad : KeypadWindows()) {
+    keypad->move(below);
+    if (keypad->isVisible()) keypad->raise();
+  }
+  progress_->move(main.left() + 8, main.top() + 50);
+  if (progress_->isVisible()) progress_->raise();
+}
+
+void MainWindow::PlaceHome() {
+  move(0, 0);
+  PlaceKeypads();
+}
+
+void MainWindow::PlacePark() { PlaceKeypads(); }
+
+void MainWindow::ShowAboutBox() { aboutBox_->exec(); }
+
+void MainWindow::BringToFront() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace amppanel
