@@ -3,8 +3,10 @@
 namespace amppanel {
 
 OneShotWorker::OneShotWorker(UiThread& ui, Clock& clock, OneShotProc workProc,
-                                   OneShotProc statusProc)
-    : WorkerThread(ui, clock), workProc_(std::move(workProc)), statusProc_(std::move(statusProc)) {
+                             OneShotProc statusProc, UnexpectedHandler onUnexpected)
+    : WorkerThread(ui, clock, std::move(onUnexpected)),
+      workProc_(std::move(workProc)),
+      statusProc_(std::move(statusProc)) {
   Start();
 }
 

@@ -13,7 +13,8 @@ using OneShotProc = std::function<void(OneShotWorker&)>;
 
 class OneShotWorker final : public WorkerThread {
  public:
-  OneShotWorker(UiThread& ui, Clock& clock, OneShotProc workProc, OneShotProc statusProc);
+  OneShotWorker(UiThread& ui, Clock& clock, OneShotProc workProc, OneShotProc statusProc,
+                UnexpectedHandler onUnexpected = {});
   ~OneShotWorker() override { Join(); }
 
   // On the worker: keeps the text, then runs the status procedure on the UI

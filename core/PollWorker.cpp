@@ -3,8 +3,9 @@
 namespace amppanel {
 
 PollWorker::PollWorker(UiThread& ui, Clock& clock, milliseconds pauseMs, PollProc workProc,
-                         PollProc frameCallback, PollProc statusCallback)
-    : WorkerThread(ui, clock),
+                       PollProc frameCallback, PollProc statusCallback,
+                       UnexpectedHandler onUnexpected)
+    : WorkerThread(ui, clock, std::move(onUnexpected)),
       pauseMs_(pauseMs),
       workProc_(std::move(workProc)),
       frameCallback_(std::move(frameCallback)),

@@ -4,7 +4,8 @@
 
 namespace amppanel {
 
-WorkerThread::WorkerThread(UiThread& ui, Clock& clock) : ui_(ui), clock_(clock) {}
+WorkerThread::WorkerThread(UiThread& ui, Clock& clock, UnexpectedHandler onUnexpected)
+    : ui_(ui), clock_(clock), onUnexpected_(std::move(onUnexpected)) {}
 
 WorkerThread::~WorkerThread() { Join(); }
 
@@ -22,14 +23,23 @@ void WorkerThread::Start() {
 }
 
 void WorkerThread::Body() {
+  std::string error;
+  bool failed = false;
   try {
     Run();
   } catch (const std::exception& e) {
-    std::lock_guard lock(mutex_);
-    unexpectedError_ = e.what();
+    failed = true;
+    error = e.what();
   } catch (...) {
-    std::lock_guard lock(mutex_);
-    unexpectedError_ = "unknown exception";
+    failed = true;
+    error = "unknown exception";
+  }
+  if (failed) {
+    {
+      std::lock_guard lock(mutex_);
+      unexpectedError_ = error;
+    }
+    if (onUnexpected_) onUnexpected_(error);
   }
   finished_.store(true);
   // Wakes a UI thread waiting for this worker.

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,9 +17,14 @@
 
 namespace amppanel {
 
+// Called on a worker whose procedures let an exception escape, with its text.
+// Nobody expected it, so the owner must tell the operator: a worker that simply
+// vanished would leave the window claiming a connection that nothing serves.
+using UnexpectedHandler = std::function<void(const std::string&)>;
+
 class WorkerThread {
  public:
-  WorkerThread(UiThread& ui, Clock& clock);
+  WorkerThread(UiThread& ui, Clock& clock, UnexpectedHandler onUnexpected = {});
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
   // Joins the thread; it must have ended or be about to (see WaitFor).
@@ -38,7 +44,7 @@ class WorkerThread {
 
   UiThread& Ui() const { return ui_; }
   Clock& GetClock() const { return clock_; }
-  // Text of an exception that escaped the worker's procedures (none is shown).
+  // Text of an exception that escaped the worker's procedures.
   std::string UnexpectedError() const;
 
  protected:
@@ -58,6 +64,7 @@ class WorkerThread {
 
   UiThread& ui_;
   Clock& clock_;
+  const UnexpectedHandler onUnexpected_;
   std::thread thread_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};

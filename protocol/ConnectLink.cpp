@@ -2,8 +2,11 @@
 
 namespace amppanel {
 
-void ConnectLink(OneShotWorker& thread, const ConnectContext& context) {
+std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectContext& context) {
   Link& link = context.link;
+  const auto report = [&](ConnectStep step) {
+    if (context.progress) context.progress(step);
+  };
   try {
     int status = kLinkCantOpen;
     const bool portChosen =
@@ -11,28 +14,27 @@ void ConnectLink(OneShotWorker& thread, const ConnectContext& context) {
     if (portChosen) {
       for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
         const int opened = link.Open(context.settings);
-        thread.ReportStatus("RUN");
+        report(ConnectStep::kAttempted);
         if (opened == kLinkOk) {
           status = kLinkOk;
           break;
         }
         status = opened;
-        if (context.progressVisible && !context.progressVisible()) {
+        if (context.stillWanted && !context.stillWanted()) {
           status = kLinkAborted;
           break;
         }
         thread.Sleep(kConnectPacing);
       }
     }
-    thread.ReportStatus("HALT");
+    report(ConnectStep::kAttemptsOver);
     RaiseLinkError(context.profile, status, context.profile.connectLocation);
     link.Configure();
-    thread.ReportStatus("DONE");
+    return std::nullopt;
   } catch (const FT_Exception& e) {
     // A link that opened but failed its configuration is not left half open.
     if (link.IsOpen()) link.Close();
-    thread.ReportStatus("EXCEPT");
-    if (context.reportLinkFailure) context.reportLinkFailure(e);
+    return std::string(e.what());
   }
 }
 

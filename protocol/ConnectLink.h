@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "core/BuildProfile.h"
 #include "core/OneShotWorker.h"
@@ -13,20 +15,26 @@ namespace amppanel {
 inline constexpr int kConnectAttempts = 100;
 inline constexpr milliseconds kConnectPacing{300};
 
+// How far the sequence has come; the progress window follows it.
+enum class ConnectStep {
+  kAttempted,     // one more attempt to open the link was made
+  kAttemptsOver,  // no more attempts follow; success or failure comes next
+};
+
 struct ConnectContext {
   Link& link;
   const BuildProfile& profile;
   LinkSettings settings;
-  // Whether the progress window is still shown; hiding it aborts the sequence.
-  // Called on the worker, so it must be safe to call from any thread.
-  std::function<bool()> progressVisible;
-  // Shows a failure to the operator; called on the worker, which it may block.
-  std::function<void(const FT_Exception&)> reportLinkFailure;
+  // Whether the operator still wants the connection (the progress window is
+  // shown); false aborts after the current attempt. Called on the worker.
+  std::function<bool()> stillWanted;
+  // Called on the worker at each step; the caller hands it to the UI thread.
+  std::function<void(ConnectStep)> progress;
 };
 
-// Opens the link with up to 100 attempts 300 ms apart, reporting "RUN" after
-// each attempt, "HALT" when the attempts are over, then "DONE" on success or
-// "EXCEPT" followed by reportLinkFailure on failure.
-void ConnectLink(OneShotWorker& thread, const ConnectContext& context);
+// Opens the link with up to 100 attempts 300 ms apart and configures it.
+// Returns nothing on success, else the failure's text for the operator; a link
+// that opened but failed its configuration is closed again.
+std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectContext& context);
 
 }  // namespace amppanel

@@ -7,16 +7,13 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-#include "ui/ActionTable.h"
+#include "protocol/Frames.h"
 #include "ui/AboutBox.h"
+#include "ui/ActionTable.h"
+#include "ui/DisplayView.h"
+#include "ui/ProgressWindow.h"
 #include "ui/QtDialogs.h"
 #include "ui/QtUiThread.h"
-#include "ui/ProgressWindow.h"
-#include "protocol/ConnectLink.h"
-#include "ui/DisplayView.h"
-#include "protocol/Frames.h"
-#include "protocol/PollStep.h"
-#include "display/Renderer.h"
 
 namespace amppanel {
 namespace {
@@ -38,14 +35,14 @@ QFrame* BevelPanel(QWidget* parent, const char* name) {
 }  // namespace
 
 MainWindow::MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& clock,
-               std::unique_ptr<SettingsStore> store, QWidget* parent)
+                       std::unique_ptr<SettingsStore> store, QWidget* parent)
     : QMainWindow(parent),
       profile_(profile),
-      link_(std::move(link)),
-      clock_(clock),
       ui_(std::make_unique<QtUiThread>()),
       dialogs_(std::make_unique<QtDialogs>(
           this, QString::fromUtf8(profile.programName.data(), profile.programName.size()))),
+      session_(std::make_unique<PanelSession>(profile, std::move(link), *ui_, clock,
+                                              static_cast<SessionObserver&>(*this))),
       store_(store ? std::move(store) : std::make_unique<MemorySettingsStore>()) {
   setObjectName("TForm1");
   setWindowTitle(QString::fromUtf8(profile_.caption.data(), profile_.caption.size()));
@@ -72,28 +69,19 @@ MainWindow::MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, 
   aboutBox_ = new AboutBox(profile_, this);
   CreateBasicKeypad();
 
-  onLine_ = false;
-  image_ = std::make_unique<DisplayImage>();
-  view_->Attach(image_->Data(), DisplayImage::kWidth, DisplayImage::kHeight,
+  view_->Attach(Image()->Data(), DisplayImage::kWidth, DisplayImage::kHeight,
                 DisplayImage::kBytesPerLine);
   ResetDisplay(kOffLineBackground);
   DisableKeyActions();
-  poll_.FrameReady = false;
-  poll_.LinkFailed = false;
-  poll_.SyncLost = false;
   ConnectKeypads();
 }
 
 MainWindow::~MainWindow() {
-  EndWorkers();
-  if (view_ != nullptr) view_->Detach();
-}
-
-void MainWindow::EndWorkers() {
   closing_ = true;
-  progress_->hide();  // a connection sequence still trying gives up
-  StopPolling();
-  workers_.WaitForAll();
+  // The session's workers report to this window until they have ended.
+  session_->ShutdownNow();
+  session_.reset();
+  if (view_ != nullptr) view_->Detach();
 }
 
 void MainWindow::SetDialogs(std::unique_ptr<Dialogs> dialogs) { dialogs_ = std::move(dialogs); }
@@ -193,42 +181,33 @@ void MainWindow::EnableKeyActions() { SetKeyActions(true); }
 
 void MainWindow::DisableKeyActions() { SetKeyActions(false); }
 
-void MainWindow::SendKey(std::uint8_t code) {
-  if (!link_->IsOpen()) return;
-  (void)link_->Write(KeyFrame(profile_, code));
-}
-
 // ---- connection -----------------------------------------------------------
 
 void MainWindow::Connect() {
-  if (closing_) return;
+  if (closing_ || session_->Connecting() || session_->OnLine()) return;
+  // Shown before the worker starts: the worker reads it as the operator's wish.
   progress_->move(x() + 8, y() + 50);
   progress_->show();
   SetEnabled("actOpen", false);
   SetEnabled("actConfigureConnection", false);
-  ProgressWindow* waitForm = progress_;
-  ConnectContext context{
-      .link = *link_,
-      .profile = profile_,
-      .settings = settings_,
-      .progressVisible = [waitForm] { return waitForm->ShownForWorker(); },
-      .reportLinkFailure = [this](const FT_Exception& e) { ReportLinkFailure(e); },
-  };
-  workers_.Start<OneShotWorker>(
-      *ui_, clock_, [context](OneShotWorker& t) { ConnectLink(t, context); },
-      [this](OneShotWorker& t) { OnConnectStatus(t); });
+  if (!session_->Connect()) progress_->hide();
 }
 
-void MainWindow::OnConnectStatus(OneShotWorker& thread) {
-  const std::string text = thread.StatusText();
-  if (text == "RUN") {
+void MainWindow::Disconnect() { session_->Disconnect(); }
+
+bool MainWindow::ConnectStillWanted() const { return progress_->ShownForWorker(); }
+
+void MainWindow::ShowConnectProgress(ConnectStep step) {
+  if (step == ConnectStep::kAttempted) {
     progress_->Advance(kProgressStep);
-  } else if (text == "HALT") {
+  } else {
     progress_->ResetProgress();
     progress_->hide();
-  } else if (text == "DONE") {
-    if (closing_) return;  // the window is going away; it closes the link itself
-    ResetDisplay(profile_.onLineBackground);
+  }
+}
+
+void MainWindow::ShowOnLine(bool onLine) {
+  if (onLine) {
     SetEnabled("actOpen", false);
     SetEnabled("actConfigureConnection", false);
     SetEnabled("actSave", false);
@@ -237,101 +216,53 @@ void MainWindow::OnConnectStatus(OneShotWorker& thread) {
     if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
     // Freeze acts on the running poll worker, so it is offered only on-line.
     SetEnabled("actFreeze", true);
-    onLine_ = true;
-    if (profile_.connectKeyWait.count() > 0) clock_.SleepFor(profile_.connectKeyWait);
-    SendKey(kConnectKeyCode);
-    if (profile_.connectKeyWait.count() > 0) clock_.SleepFor(profile_.connectKeyWait);
-    StartPolling();
-  } else if (text == "EXCEPT") {
-    ResetDisplay(kOffLineBackground);
-    onLine_ = false;
+    SetBackground(profile_.onLineBackground);
+  } else {
+    DisableKeyActions();
+    SetEnabled("actLoadUpdate", false);
+    if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
+    SetEnabled("actFreeze", false);
+    SetEnabled("actSave", false);
+    SetEnabled("actClose", false);
     SetEnabled("actOpen", true);
     SetEnabled("actConfigureConnection", true);
+    SetBackground(kOffLineBackground);
   }
-}
-
-void MainWindow::ReportLinkFailure(const FT_Exception& failure) {
-  const std::string text = failure.what();
-  // Called on the connect worker: the box is shown by the UI thread while the
-  // worker waits for it.
-  ui_->Synchronize([this, &text] {
-    if (closing_) return;
-    dialogs_->ErrorBox(text);
-    if (profile_.link == LinkKind::kSerial && postAutoConfig_) postAutoConfig_();
-  });
-}
-
-void MainWindow::Disconnect() {
-  StopPolling();
-  link_->Close();
-  DisableKeyActions();
-  emit LampsChanged(0);
-  SetEnabled("actLoadUpdate", false);
-  SetEnabled("actFreeze", false);
-  SetEnabled("actClose", false);
-  SetEnabled("actOpen", true);
-  SetEnabled("actConfigureConnection", true);
-  onLine_ = false;
-  ResetDisplay(kOffLineBackground);
-}
-
-// ---- polling ----------------------------------------------------------------
-
-void MainWindow::StartPolling() {
-  if (closing_ || pollThread_) return;
-  pollThread_ = workers_.Start<PollWorker>(
-      *ui_, clock_, kPollPause,
-      [this](PollWorker& t) { PollOnce(*link_, profile_, poll_, t.LinkErrorText); },
-      [this](PollWorker&) { DecodeDisplay(); }, [this](PollWorker&) { CheckPollStatus(); });
-}
-
-void MainWindow::StopPolling() {
-  if (!pollThread_) return;
-  // A frozen worker must be released before it can see the request.
-  if (pollThread_->Suspended()) pollThread_->Resume();
-  pollThread_->Terminate();
-  pollThread_->WaitFor();
-  pollThread_.reset();
-  workers_.Reap();
-}
-
-void MainWindow::DecodeDisplay() {
-  if (!image_) return;
-  const DecodeResult result = amppanel::DecodeDisplay(poll_, *image_);
-  if (!result.drawn) return;
-  emit LampsChanged(result.lamps);
-  SetEnabled("actLoadUpdate", result.offerUpdate);
   RefreshWindowState();
 }
 
-void MainWindow::CheckPollStatus() {
-  if (poll_.SyncLost) {
-    poll_.SyncLost = false;
-    if (image_) image_->ClearDisplay();
-    RefreshWindowState();
-    emit LampsChanged(0);
-    SetEnabled("actLoadUpdate", false);
-  }
-  if (poll_.LinkFailed) {
-    poll_.LinkFailed = false;
-    std::string text;
-    if (pollThread_) {
-      text = pollThread_->LinkErrorText;
-      // This runs inside the worker's own cycle: ask it to end, never wait.
-      pollThread_->Terminate();
-      pollThread_.reset();
-    }
-    link_->AfterFailure();
-    Disconnect();
-    dialogs_->ErrorBox(text);
-  }
+void MainWindow::ShowDisplay() { RefreshWindowState(); }
+
+void MainWindow::ShowLamps(std::uint8_t lamps) { emit LampsChanged(lamps); }
+
+void MainWindow::OfferUpdate(bool offered) { SetEnabled("actLoadUpdate", offered); }
+
+void MainWindow::PollingRestarted() {
+  // The new worker runs: a Freeze mark left from the old one would call the
+  // live display a still image and offer to save it.
+  if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
+  RefreshWindowState();
+}
+
+void MainWindow::ReportConnectFailure(const std::string& text) {
+  if (closing_) return;
+  dialogs_->ErrorBox(text);
+  if (profile_.link == LinkKind::kSerial && postAutoConfig_) postAutoConfig_();
+}
+
+void MainWindow::ReportLinkFailure(const std::string& text) {
+  if (closing_) return;
+  dialogs_->ErrorBox(text);
 }
 
 // ---- drawing ----------------------------------------------------------------
 
 void MainWindow::ResetDisplay(Rgb background) {
-  if (!image_) return;
-  image_->ResetDisplay(background);
+  session_->ResetDisplay(background);
+  SetBackground(background);
+}
+
+void MainWindow::SetBackground(Rgb background) {
   QPalette palette = view_->palette();
   const QColor colour = ToQColor(background);
   if (palette.color(QPalette::Window) != colour) {
@@ -339,7 +270,6 @@ void MainWindow::ResetDisplay(Rgb background) {
     view_->setPalette(palette);
     setPalette(palette);
   }
-  RefreshWindowState();
 }
 
 void MainWindow::RefreshWindowState() {
@@ -354,11 +284,18 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (image_) SaveSettings();
-  EndWorkers();
-  link_->Close();
+  if (session_->Stopping()) {
+    // Closing now would tear the session down under the wait that is stopping
+    // a worker; the close is honoured as soon as that stop is over.
+    event->ignore();
+    session_->WhenIdle([this] { close(); });
+    return;
+  }
+  if (!session_->ShutDown()) SaveSettings();
+  closing_ = true;
+  progress_->hide();  // a connection sequence still trying gives up
+  session_->Shutdown();
   view_->Detach();
-  image_.reset();
   event->accept();
 }
 

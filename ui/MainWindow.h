@@ -14,18 +14,14 @@
 
 #include "core/BuildProfile.h"
 #include "core/Clock.h"
-#include "ui/Dialogs.h"
-#include "core/PollWorker.h"
-#include "core/OneShotWorker.h"
+#include "core/UiThread.h"
+#include "display/DisplayImage.h"
 #include "keys/Keys.h"
+#include "link/Link.h"
 #include "platform/Settings.h"
 #include "platform/SettingsStore.h"
-#include "core/UiThread.h"
-#include "core/WorkerThread.h"
-#include "display/DisplayImage.h"
-#include "protocol/PollState.h"
-#include "link/Link.h"
-#include "link/LinkStatus.h"
+#include "session/PanelSession.h"
+#include "ui/Dialogs.h"
 
 class QAction;
 class QFrame;
@@ -40,53 +36,51 @@ class BasicKeypadWindow;
 class FullKeypadWindow;
 class ProgressWindow;
 
-inline constexpr milliseconds kPollPause{80};
-inline constexpr std::uint8_t kConnectKeyCode = 101;
-
-class MainWindow : public QMainWindow {
+// The window that owns the session with the amplifier and draws what it
+// reports: the display, the status bar, the actions' states and the boxes.
+class MainWindow : public QMainWindow, private SessionObserver {
   Q_OBJECT
 
  public:
   // Loads the settings from `store` (an empty store in memory when none is
   // given) and takes the active preset's size.
   MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& clock = RealClock(),
-         std::unique_ptr<SettingsStore> store = nullptr, QWidget* parent = nullptr);
+             std::unique_ptr<SettingsStore> store = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   const BuildProfile& Profile() const { return profile_; }
   // Replaces the message boxes and file dialogs (tests answer them).
   void SetDialogs(std::unique_ptr<Dialogs> dialogs);
-  LinkSettings& Settings() { return settings_; }
+  LinkSettings& Settings() { return session_->Settings(); }
+  PanelSession& Session() { return *session_; }
   QAction* Action(const std::string& name) const;
   ProgressWindow* Progress() const { return progress_; }
   DisplayView* View() const { return view_; }
   // Null once the window has closed.
-  const DisplayImage* Image() const { return image_.get(); }
-  DisplayImage* Image() { return image_.get(); }
-  bool OnLine() const { return onLine_; }
-  bool Polling() const { return pollThread_ != nullptr; }
-  Link& GetLink() { return *link_; }
+  const DisplayImage* Image() const { return session_->Image(); }
+  DisplayImage* Image() { return session_->Image(); }
+  bool OnLine() const { return session_->OnLine(); }
+  bool Polling() const { return session_->Polling(); }
+  Link& GetLink() { return session_->GetLink(); }
   // The drawn display area, in the window's client coordinates.
   QRect DisplayRect() const;
 
   // Connection and polling.
   void Connect();
   void Disconnect();
-  void OnConnectStatus(OneShotWorker& thread);
-  void ReportLinkFailure(const FT_Exception& failure);
-  void StartPolling();
-  void StopPolling();
-  void DecodeDisplay();
-  void CheckPollStatus();
+  void StartPolling() { session_->StartPolling(); }
+  void StopPolling() { session_->StopPolling(); }
 
   // Drawing.
   void ResetDisplay(Rgb background);
+  // Brings the status bar and the preset's size up to date and repaints the
+  // display; cheap, so it runs on every paint of the window.
   void RefreshWindowState();
 
   // The front-panel key actions are enabled only while on-line.
   void EnableKeyActions();
   void DisableKeyActions();
-  void SendKey(std::uint8_t code);
+  void SendKey(std::uint8_t code) { session_->SendKey(code); }
 
   // ---- text lines, freeze, still image, status bar ----
   void WriteText(int column, int row, std::string_view text);
@@ -143,8 +137,18 @@ class MainWindow : public QMainWindow {
   QAction* MakeAction(const struct ActionSpec& row);
   void SetEnabled(const char* name, bool enabled);
   void SetKeyActions(bool enabled);
-  // Stops polling and waits for every worker; nothing new starts afterwards.
-  void EndWorkers();
+  void SetBackground(Rgb background);
+
+  // SessionObserver: what the session reports, drawn.
+  bool ConnectStillWanted() const override;
+  void ShowConnectProgress(ConnectStep step) override;
+  void ShowOnLine(bool onLine) override;
+  void ShowDisplay() override;
+  void ShowLamps(std::uint8_t lamps) override;
+  void OfferUpdate(bool offered) override;
+  void PollingRestarted() override;
+  void ReportConnectFailure(const std::string& text) override;
+  void ReportLinkFailure(const std::string& text) override;
   void CreateStatusPanels();
   void CreateViewActions();
   void CreateViewMenus();
@@ -155,18 +159,11 @@ class MainWindow : public QMainWindow {
   void TrackPreset();
 
   const BuildProfile& profile_;
-  std::unique_ptr<Link> link_;
-  Clock& clock_;
   std::unique_ptr<UiThread> ui_;
   std::unique_ptr<Dialogs> dialogs_;
-  LinkSettings settings_;
-
-  std::unique_ptr<DisplayImage> image_;
-  PollState poll_;
-  bool onLine_ = false;
+  // Made after the widgets it reports to, released before them.
+  std::unique_ptr<PanelSession> session_;
   bool closing_ = false;
-  WorkerSet workers_;
-  std::shared_ptr<PollWorker> pollThread_;
 
   std::unique_ptr<SettingsStore> store_;
   PanelSettings panel_;
@@ -202,9 +199,6 @@ class MainWindow : public QMainWindow {
   void PressPanelKey(PanelKey key);
   void PressOff();
   void PressOn();
-  // Work procedure of the ON worker: the control line up for kOnPulse, then
-  // polling again.
-  void PulseOnLine(OneShotWorker& thread);
   void ToggleFullKeypad();
   void ToggleBasicKeypad();
   // The main window's keys, in virtual-key terms (see QtVirtualKeys.h).

@@ -4,9 +4,9 @@
 #include <QKeyEvent>
 
 #include "ui/ActionTable.h"
+#include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
-#include "ui/BasicKeypadWindow.h"
 #include "ui/QtVirtualKeys.h"
 
 namespace amppanel {
@@ -88,7 +88,8 @@ void MainWindow::PressPanelKey(PanelKey key) {
       break;
   }
   // Only the full keypad's buttons hold, also while it is hidden.
-  const KeyCommand command = CommandFor(key, fullKeypad_ != nullptr ? fullKeypad_->Held() : HeldKeys{});
+  const KeyCommand command =
+      CommandFor(key, fullKeypad_ != nullptr ? fullKeypad_->Held() : HeldKeys{});
   if (command.code) SendKey(*command.code);
   if (command.release && fullKeypad_ != nullptr) fullKeypad_->ReleaseHold(*command.release);
 }
@@ -99,26 +100,7 @@ void MainWindow::PressOff() {
 
 void MainWindow::PressOn() {
   if (closing_) return;
-  // No poll may run while the line is up.
-  StopPolling();
-  workers_.Start<OneShotWorker>(
-      *ui_, clock_, [this](OneShotWorker& t) { PulseOnLine(t); }, OneShotProc{});
-}
-
-void MainWindow::PulseOnLine(OneShotWorker& thread) {
-  link_->LinePulse();
-  thread.Sleep(kOnPulse);
-  link_->LineRest();
-  thread.Ui().Synchronize([this] {
-    // A disconnect during the pulse has closed the link: polling it would blank
-    // the off-line display (serial) or report a failure nobody caused (USB).
-    if (onLine_ && !pollThread_) {
-      // The new worker runs: a Freeze mark left from the old one would call the
-      // live display a still image and offer to save it.
-      Action("actFreeze")->setChecked(false);
-      StartPolling();
-    }
-  });
+  session_->PulseOn();
 }
 
 // ---- keypad windows -----------------------------------------------------------------
@@ -187,7 +169,7 @@ void MainWindow::HandleKeyUp(std::uint16_t key, bool ctrl) {
   if (key == vk::kF) {
     const bool pressedHere = offKeyDown_;
     offKeyDown_ = false;
-    if (pressedHere && onLine_ && Action("actOff")->isEnabled()) PressOff();
+    if (pressedHere && OnLine() && Action("actOff")->isEnabled()) PressOff();
     return;
   }
   fullKeypad_->HandleKeyUp(key, ctrl);

@@ -6,11 +6,11 @@
 #include <QStatusBar>
 #include <cstdio>
 
-#include "ui/MainWindow.h"
-#include "ui/DisplayView.h"
 #include "display/StillImage.h"
 #include "display/TextLines.h"
 #include "link/serial/SerialLink.h"
+#include "ui/DisplayView.h"
+#include "ui/MainWindow.h"
 
 namespace amppanel {
 namespace {
@@ -85,9 +85,9 @@ void MainWindow::UpdateStatusBar() {
   SetText(StatusPanel(2), Format("W: %4d", width));
   SetText(StatusPanel(3), Format("H: %4d", height));
   if (profile_.link == LinkKind::kSerial) {
-    if (settings_.comPort != 0) {
-      SetText(StatusPanel(4), Format("Port: COM%d", settings_.comPort));
-      SetText(StatusPanel(5), Format("Baud Rate: %d", BaudForIndex(settings_.baudIndex)));
+    if (Settings().comPort != 0) {
+      SetText(StatusPanel(4), Format("Port: COM%d", Settings().comPort));
+      SetText(StatusPanel(5), Format("Baud Rate: %d", BaudForIndex(Settings().baudIndex)));
       SetText(StatusPanel(6), QStringLiteral("8, 1, N"));
     } else {
       SetText(StatusPanel(4), QStringLiteral("Port: NONE"));
@@ -95,8 +95,8 @@ void MainWindow::UpdateStatusBar() {
     }
   } else {
     SetText(StatusPanel(4),
-            settings_.usbIdEnabled
-                ? QStringLiteral("USB_ID: [%1]").arg(QString::fromStdString(settings_.usbIdString))
+            Settings().usbIdEnabled
+                ? QStringLiteral("USB_ID: [%1]").arg(QString::fromStdString(Settings().usbIdString))
                 : QStringLiteral("USB_ID: Not enabled"));
   }
   char hint[48];
@@ -104,7 +104,7 @@ void MainWindow::UpdateStatusBar() {
   if (toolTip() != QLatin1String(hint)) setToolTip(QString::fromLatin1(hint));
 
   const bool frozen = Action("actFreeze")->isChecked();
-  if (onLine_) {
+  if (OnLine()) {
     SetText(StatusPanel(0), frozen ? QStringLiteral("STILL IMAGE") : QStringLiteral("ON-LINE"));
     SetEnabled("actSave", frozen);
   } else {
@@ -113,29 +113,22 @@ void MainWindow::UpdateStatusBar() {
 }
 
 void MainWindow::WriteText(int column, int row, std::string_view text) {
-  if (image_) amppanel::WriteText(*image_, column, row, text);
+  if (DisplayImage* image = Image()) amppanel::WriteText(*image, column, row, text);
 }
 
 void MainWindow::ClearMessageRows() {
-  if (image_) amppanel::ClearMessageRows(*image_);
+  if (DisplayImage* image = Image()) amppanel::ClearMessageRows(*image);
 }
 
 // Runs after the action has toggled its own check mark.
 void MainWindow::ToggleFreeze() {
-  const bool frozen = Action("actFreeze")->isChecked();
-  if (pollThread_) {
-    // The worker comes to rest between two transactions, never inside one.
-    if (frozen) {
-      pollThread_->Suspend();
-    } else {
-      pollThread_->Resume();
-    }
-  }
+  session_->SetFrozen(Action("actFreeze")->isChecked());
   RefreshWindowState();
 }
 
 void MainWindow::SaveStillImageAs() {
-  if (!image_) return;
+  const DisplayImage* image = Image();
+  if (image == nullptr) return;
   FileDialogOptions options;
   options.title = "Save STILL IMAGE as";
   options.filter = "Bitmap file (.bmp) (*.bmp)";
@@ -143,7 +136,7 @@ void MainWindow::SaveStillImageAs() {
   options.confirmOverwrite = true;
   const auto path = dialogs_->SaveFile(options);
   if (!path) return;
-  if (const auto error = SaveStillImage(*image_, *path)) dialogs_->ErrorBox(*error);
+  if (const auto error = SaveStillImage(*image, *path)) dialogs_->ErrorBox(*error);
 }
 
 }  // namespace amppanel

@@ -7,11 +7,11 @@
 #include <QMenuBar>
 #include <QScreen>
 
-#include "ui/ActionTable.h"
 #include "ui/AboutBox.h"
+#include "ui/ActionTable.h"
+#include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
-#include "ui/BasicKeypadWindow.h"
 #include "ui/ProgressWindow.h"
 
 namespace amppanel {
@@ -88,10 +88,10 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 
 void MainWindow::ApplyLoadedSettings() {
   LoadSettings(*store_, profile_, panel_);
-  settings_.comPort = panel_.comPort;
-  settings_.baudIndex = panel_.baudIndex;
-  settings_.usbIdString = panel_.usbIdString;
-  settings_.usbIdEnabled = panel_.usbIdEnabled;
+  Settings().comPort = panel_.comPort;
+  Settings().baudIndex = panel_.baudIndex;
+  Settings().usbIdString = panel_.usbIdString;
+  Settings().usbIdEnabled = panel_.usbIdEnabled;
   move(panel_.left, panel_.top);
   // The stored window size is never used: the window always opens at its
   // active preset's size.
@@ -115,10 +115,10 @@ void MainWindow::SaveSettings() {
   now.jKeyLeft = basicKeypad_->pos().x();
   now.keypadVisible = Action("actKeypad")->isChecked();
   now.jKeypadVisible = Action("actJKeypad")->isChecked();
-  now.comPort = settings_.comPort;
-  now.baudIndex = settings_.baudIndex;
-  now.usbIdString = settings_.usbIdString;
-  now.usbIdEnabled = settings_.usbIdEnabled;
+  now.comPort = Settings().comPort;
+  now.baudIndex = Settings().baudIndex;
+  now.usbIdString = Settings().usbIdString;
+  now.usbIdEnabled = Settings().usbIdEnabled;
   amppanel::SaveSettings(*store_, profile_, now);
   store_->Flush();
 }

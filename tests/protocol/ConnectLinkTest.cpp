@@ -24,16 +24,27 @@ struct ConnectRun {
         .link = link,
         .profile = profile,
         .settings = settings,
-        .progressVisible = [this] { return visible.load(); },
-        .reportLinkFailure = [this](const FT_Exception& e) { failure = e.what(); },
+        .stillWanted = [this] { return visible.load(); },
+        .progress =
+            [this](ConnectStep step) {
+              ui.Synchronize([&] { Record(step == ConnectStep::kAttempted ? "RUN" : "HALT"); });
+            },
     };
     auto worker = std::make_unique<OneShotWorker>(
-        ui, clock, [context](OneShotWorker& t) { ConnectLink(t, context); },
-        [this](OneShotWorker& t) {
-          reports.push_back(t.StatusText());
-          if (onReport) onReport(t.StatusText());
-        });
+        ui, clock,
+        [this, context](OneShotWorker& t) {
+          const auto result = ConnectLink(t, context);
+          ui.Synchronize([&] {
+            Record(result ? "EXCEPT" : "DONE");
+            if (result) failure = *result;
+          });
+        },
+        OneShotProc{});
     worker->WaitFor();
+  }
+  void Record(const std::string& text) {
+    reports.push_back(text);
+    if (onReport) onReport(text);
   }
   int Runs() const { return static_cast<int>(std::count(reports.begin(), reports.end(), "RUN")); }
 
