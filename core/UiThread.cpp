@@ -78,6 +78,11 @@ bool QueueUiThread::RunNext(std::chrono::milliseconds timeout) {
   return true;
 }
 
+bool QueueUiThread::WaitForTask(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return cv_.wait_for(lock, timeout, [this] { return !tasks_.empty(); });
+}
+
 void QueueUiThread::WaitUntil(const std::function<bool()>& done) {
   while (!done()) {
     std::function<void()> fn;

@@ -41,6 +41,8 @@ class QueueUiThread final : public UiThread {
   int RunPending();
   // Waits until a task is queued, then runs the queue; false on time-out.
   bool RunNext(std::chrono::milliseconds timeout);
+  // Waits until a task is queued without running it; false on time-out.
+  bool WaitForTask(std::chrono::milliseconds timeout);
 
  private:
   std::function<void()> Take();

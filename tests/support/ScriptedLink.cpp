@@ -89,6 +89,11 @@ void ScriptedLink::LineRest() {
   events_.push_back("rest");
 }
 
+void ScriptedLink::AfterFailure() {
+  std::lock_guard lock(mutex_);
+  events_.push_back("after-failure");
+}
+
 void ScriptedLink::Configure() {
   {
     std::lock_guard lock(mutex_);

@@ -40,6 +40,7 @@ class ScriptedLink : public Link {
   void LinePulse() override;
   void LineRest() override;
   void Configure() override;
+  void AfterFailure() override;
 
   std::function<void()> onConfigure;
   // When set, answers every write that has no queued reply (called under the

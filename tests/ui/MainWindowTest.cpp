@@ -2,18 +2,19 @@
 // disconnect, fail, abort and close, against an in-memory amplifier link.
 #include <QAction>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 #include <atomic>
 #include <memory>
 #include <set>
 
-#include "ui/MainWindow.h"
-#include "ui/ProgressWindow.h"
-#include "ui/DisplayView.h"
 #include "protocol/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
 #include "tests/ui/DisplayChecks.h"
+#include "ui/DisplayView.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressWindow.h"
 
 using namespace amppanel;
 using test::Bytes;
@@ -156,6 +157,26 @@ class MainWindowTest : public QObject {
     QVERIFY(!h.form->Polling());
     QVERIFY(h.form->Image() == nullptr);
     QVERIFY(!h.link->IsOpen());
+  }
+
+  void closeDuringDisconnectWaitsForTheStopThenCloses() {
+    Harness h;
+    h.form->show();
+    h.form->Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(h.form->Polling(), 5000);
+    // The operator closes the window while Disconnect waits for the poll
+    // worker: the close event arrives inside that wait.
+    bool closedInsideTheWait = false;
+    QTimer::singleShot(0, h.form.get(), [&] {
+      closedInsideTheWait = h.form->Session().Stopping();
+      h.form->close();
+    });
+    h.form->Disconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(!h.form->isVisible(), 5000);
+    QVERIFY(h.form->Image() == nullptr);
+    QVERIFY(!h.link->IsOpen());
+    QVERIFY(!h.form->Polling());
+    if (!closedInsideTheWait) QSKIP("the stop ended before the close arrived");
   }
 
   void closingDuringRetriesGivesUpQuietly() {
