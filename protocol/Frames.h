@@ -20,6 +20,8 @@ inline constexpr std::uint8_t kAcknowledgeCode = 0x06;
 inline constexpr std::size_t kReplyBufferSize = 4096;
 // Character codes (320) and inverse masks (40) of one display.
 inline constexpr std::size_t kDisplayDataSize = 360;
+// Type and status byte before the data count in a reply's length field.
+inline constexpr std::size_t kMaxDisplayReplyLength = kDisplayDataSize + 2;
 // Sync, length, complement, type, status, 360 data bytes, check.
 inline constexpr std::size_t kDisplayReplyWireSize = 3 + 2 + 2 + 1 + 1 + kDisplayDataSize + 2;
 

@@ -54,8 +54,11 @@ bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profil
   const std::uint16_t length = ReadLe16(field.data());
   if (reader.Read(field, at.readComplement) < 2) return false;
   if (static_cast<std::uint16_t>(ReadLe16(field.data()) ^ 0xFFFF) != length) return false;
-  // The payload holds at least type and status, and its data must fit the buffer.
-  if (length < 2 || static_cast<std::size_t>(length - 2) > kReplyBufferSize) return false;
+  // The payload holds at least type and status. The display reply carries 360
+  // data bytes and nothing beyond them is ever drawn: a longer one is line noise
+  // that passed the complement check, dropped before its body is read so that a
+  // babbling line cannot hold the step (the next cycle's purge clears the rest).
+  if (length < 2 || static_cast<std::size_t>(length) > kMaxDisplayReplyLength) return false;
 
   std::array<std::uint8_t, 1> type{};
   if (reader.Read(type, at.readType) < 1 || type[0] != kDisplayReplyType) return false;

@@ -131,13 +131,25 @@ TEST(PollStep, DroppedReplyStillLeavesItsBytesBehind) {
   EXPECT_EQ(poll.state.ReplyBuffer[359], DisplayData()[359]);
 }
 
-TEST(PollStep, LargestReplyThatFitsIsAccepted) {
-  Poll poll;
-  const Bytes data(kReplyBufferSize, 0x5A);
-  poll.link.QueueReply(DisplayReply(0x01, 0x00, data));
-  poll.Run();
-  EXPECT_TRUE(poll.state.FrameReady);
-  EXPECT_EQ(poll.state.ReplyBuffer.back(), 0x5A);
+TEST(PollStep, ALongerReplyThanTheDisplayIsDroppedWithoutReadingItsBody) {
+  {
+    Poll poll;
+    poll.link.QueueReply(DisplayReply(0x01, 0x00, Bytes(kDisplayDataSize, 0x5A)));
+    poll.Run();
+    EXPECT_TRUE(poll.state.FrameReady);
+    EXPECT_EQ(poll.state.ReplyBuffer[kDisplayDataSize - 1], 0x5A);
+  }
+  // Line noise that passed the complement check: a babbling line would keep the
+  // step reading for as long as the body claims to be.
+  for (const std::size_t dataSize : {kDisplayDataSize + 1, kReplyBufferSize}) {
+    Poll poll;
+    const Bytes reply = DisplayReply(0x01, 0x00, Bytes(dataSize, 0x5A));
+    poll.link.QueueReply(reply);
+    poll.Run();
+    EXPECT_FALSE(poll.state.FrameReady) << dataSize;
+    EXPECT_FALSE(poll.state.SyncLost) << dataSize;
+    EXPECT_EQ(poll.link.Pending(), reply.size() - 7) << "only the header was read";
+  }
 }
 
 TEST(PollStep, UsbReadsSyncAndDataRepeatedlyUntilComplete) {
