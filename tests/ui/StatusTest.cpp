@@ -24,7 +24,7 @@ struct Harness {
       if (written.size() >= 2 && written[written.size() - 2] == kQueryCode) {
         Bytes data(kDisplayDataSize, 0);
         data[0] = letter.load();
-        return DisplayReply(0x01, 0xF8, data);
+        return DisplayReply(replyType.load(), 0xF8, data);
       }
       return Bytes{};
     };
@@ -57,6 +57,7 @@ struct Harness {
   test::RecordingDialogs* dialogs = nullptr;
   std::unique_ptr<MainWindow> form;
   std::atomic<std::uint8_t> letter{33};  // 'A'
+  std::atomic<std::uint8_t> replyType{kDisplayReplyType};
 };
 
 }  // namespace
@@ -100,6 +101,19 @@ class StatusTest : public QObject {
     QCOMPARE(h.Panel(5), QString());
     QCOMPARE(h.Panel(6), QString("8, 1, N"));  // left as it was
     QCOMPARE(h.Panel(7), QString());
+  }
+
+  void onLineShowsAtOnceEvenWhenEveryReplyIsDropped() {
+    // An amplifier that answers garbage: no reply is ever accepted, yet the
+    // link is up and the operator must see it.
+    Harness h;
+    h.replyType = 0x02;
+    h.form->Settings().comPort = 4;
+    h.form->Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(h.form->Polling(), 5000);
+    QCOMPARE(h.Panel(0), QString("ON-LINE"));
+    QTRY_VERIFY(h.link->Writes().size() > 3);
+    QCOMPARE(h.Panel(0), QString("ON-LINE"));
   }
 
   void usbPanelsShowTheDeviceId() {
