@@ -3,6 +3,11 @@
 // fill the table), and a missing library or entry point against the loader.
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#define NOMINMAX
+#include <windows.h>
+#endif
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -88,6 +93,23 @@ TEST(UsbBinding, TheLibraryPathComesFromTheVariableWhenItIsSet) {
   ScopedEnv set(kD2xxLibraryVariable, "/opt/ftdi/libftd2xx.so.1.4.27");
   EXPECT_EQ(D2xxLibraryPath(), "/opt/ftdi/libftd2xx.so.1.4.27");
 }
+
+#if defined(_WIN32)
+// The stand-in DLL puts each role at the ordinal of the table, which the
+// binding uses: the ordinal and the name lead to the same function.
+TEST(UsbBinding, TheStandInDllExportsEachRoleAtItsOrdinal) {
+  HMODULE module = ::LoadLibraryA(test::StandInLibrary().c_str());
+  ASSERT_NE(module, nullptr) << test::StandInLibrary();
+  for (const D2xxEntry& e : D2xxEntries()) {
+    const FARPROC byOrdinal =
+        ::GetProcAddress(module, MAKEINTRESOURCEA(static_cast<WORD>(e.ordinal)));
+    const FARPROC byName = ::GetProcAddress(module, std::string(e.name).c_str());
+    EXPECT_NE(byOrdinal, nullptr) << e.name;
+    EXPECT_EQ(byOrdinal, byName) << e.name;
+  }
+  ::FreeLibrary(module);
+}
+#endif
 
 // ---- missing library or entry point: a clear error at connect time ----
 
