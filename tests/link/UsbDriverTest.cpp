@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
@@ -148,7 +150,8 @@ TEST(UsbBinding, AMissingEntryPointNamesTheEntryAndTheLibrary) {
     const std::string text = e.what();
     EXPECT_EQ(text.rfind("CAN'T OPEN USB LINK...  #[1027]\n", 0), 0u) << text;
     EXPECT_NE(text.find(library), std::string::npos) << text;
-    EXPECT_NE(text.find("FT_CyclePort (UsbAfterFailure)"), std::string::npos) << text;
+    EXPECT_NE(text.find("FT_CyclePort"), std::string::npos) << text;
+    EXPECT_NE(text.find("UsbAfterFailure"), std::string::npos) << text;
 #if defined(_WIN32)
     EXPECT_NE(text.find("69 (FT_CyclePort"), std::string::npos) << text;
 #endif
