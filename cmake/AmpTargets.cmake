@@ -15,6 +15,8 @@ endfunction()
 function(amp_core_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  # The stand-in D2XX library (sim/) is a shared library built from these.
+  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   amp_target_options(${name})
   foreach(src IN LISTS ARGN)
     get_filename_component(abs ${src} ABSOLUTE)

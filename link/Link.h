@@ -29,7 +29,9 @@ class Link {
  public:
   virtual ~Link() = default;
 
-  // One attempt to open; returns a link status (0 on success).
+  // One attempt to open; returns a link status (0 on success). Throws
+  // FT_Exception only where no attempt can succeed (the USB link without its
+  // driver library), so that the connection sequence stops at once.
   virtual int Open(const LinkSettings& settings) = 0;
   // Closes the link; safe to call when it is closed.
   virtual void Close() = 0;
