@@ -1,5 +1,5 @@
 // The attached USB devices, for the connection dialog's "Acquire ID string"
-// (Part 2.3): UsbCountDevices, then UsbDeviceDetail for each device.
+// button: UsbCountDevices, then UsbDeviceDetail for each device.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The USB driver as one table of entry points, one per role of the FTDI D2XX
-// interface that the USB program calls (Part 2.4 of the specification). The
+// interface that the USB program calls. The
 // table is filled at run time: from ftd2xx.dll by ordinal on Windows, from
 // libftd2xx.so by exported name elsewhere. Another USB serial layer can fill the
 // same table with functions of its own; UsbLink sees only the roles.

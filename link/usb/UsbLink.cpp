@@ -106,7 +106,9 @@ int UsbLink::Purge() {
   const UsbDriverCalls* calls = Calls();
   if (calls == nullptr) return static_cast<int>(kUsbInvalidHandle);
   std::lock_guard frame(writeMutex_);
-  return Status(calls->purge(handle_, kUsbPurgeRx | kUsbPurgeTx));
+  // Receive side only: purging the transmit side could drop a key frame the UI
+  // thread handed over just before the poll step's purge, still in the chip.
+  return Status(calls->purge(handle_, kUsbPurgeRx));
 }
 
 void UsbLink::LinePulse() {

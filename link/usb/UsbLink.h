@@ -1,5 +1,5 @@
-// The USB program's link (Part 2.2): the amplifier's FTDI interface through
-// the roles of the D2XX driver (Part 2.4), whichever backend fills them.
+// The USB program's link: the amplifier's FTDI interface through
+// the roles of the D2XX driver, whichever backend fills them.
 #pragma once
 
 #include <chrono>
@@ -98,10 +98,10 @@ class UsbLink final : public Link {
   bool open_ = false;
 };
 
-// The firmware upload's time-outs (Part 5.2 step 5): 3000/3000 ms, a failing
+// The firmware upload's time-outs: 3000/3000 ms, a failing
 // status raised with location 1414.
 void ApplyUploadTimeouts(Link& link, const BuildProfile& profile);
-// Back to 1200/1200 ms after an upload (Part 5.1 step 15); status ignored.
+// Back to 1200/1200 ms after an upload; status ignored.
 void RestoreLinkTimeouts(Link& link);
 
 }  // namespace amppanel

@@ -273,7 +273,7 @@ TEST_F(UsbLinkBackend, AnotherBackendFillsTheTableAndTheLinkRunsOnIt) {
   EXPECT_EQ(link.DriverName(), "fake backend");
   link.Configure();
   EXPECT_EQ(link.Purge(), kLinkOk);
-  EXPECT_EQ(state.purgeMask, kUsbPurgeRx | kUsbPurgeTx);
+  EXPECT_EQ(state.purgeMask, kUsbPurgeRx) << "a key frame waiting to go out is kept";
   const std::array<std::uint8_t, 3> frame{1, 2, 3};
   EXPECT_EQ(link.Write(frame).count, 3u);
   link.Close();

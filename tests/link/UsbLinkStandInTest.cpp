@@ -176,7 +176,7 @@ TEST_F(UsbLinkConnected, APollGetsAValidDisplayReply) {
   EXPECT_FALSE(state.LinkFailed) << error;
   const auto purges = standIn_.CallsOf("FT_Purge");
   ASSERT_EQ(purges.size(), 1u);
-  EXPECT_TRUE(Contains(purges[0].text, ", 3) = 0"));
+  EXPECT_TRUE(Contains(purges[0].text, ", 1) = 0"));
   const auto writes = standIn_.CallsOf("FT_Write");
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_TRUE(Contains(writes[0].text, "55 55 55 55 55 01 80 80, 8) = 0 [8]")) << writes[0].text;
