@@ -27,10 +27,12 @@ void BM_Upload64BlocksOverPacedPseudoTerminal(benchmark::State& state) {
   const auto path = std::filesystem::temp_directory_path() / "amp-bench-upload.PK3";
   {
     std::vector<std::uint8_t> image(kBlocks * kBlockDataSize);
-    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31 + (i >> 12));
+    for (std::size_t i = 0; i < image.size(); ++i)
+      image[i] = static_cast<std::uint8_t>(i * 31 + (i >> 12));
     const auto package = BuildPackage(image);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(package.data()), static_cast<std::streamsize>(package.size()));
+        .write(reinterpret_cast<const char*>(package.data()),
+               static_cast<std::streamsize>(package.size()));
   }
   double seconds = 0;
   double limit = 0;
@@ -54,7 +56,8 @@ void BM_Upload64BlocksOverPacedPseudoTerminal(benchmark::State& state) {
 
     QueueUiThread ui;
     UploadOutcome outcome;
-    const UploadContext context{.link = link, .profile = SerialProfile(), .packagePath = path.string()};
+    const UploadContext context{
+        .link = link, .profile = SerialProfile(), .packagePath = path.string()};
     const auto start = std::chrono::steady_clock::now();
     {
       OneShotWorker worker(ui, RealClock(),

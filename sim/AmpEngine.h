@@ -187,7 +187,7 @@ class AmpEngine {
   std::deque<Pending> out_;
   SimTime lastWire_{};
   SimTime inputWire_{};  // when the input fed so far has arrived over a paced wire
-  SimTime now_{};  // the time of the frame being handled
+  SimTime now_{};        // the time of the frame being handled
 
   FaultSettings faults_;
   std::mt19937 rng_;

@@ -31,9 +31,8 @@ constexpr std::array<DamageInfo, 7> kDamages{{
 
 WrittenPackage WritePackage(std::istream& image, std::ostream& out, const PackageOptions& options) {
   if (options.tag == kEndMarker) throw std::invalid_argument("a block tag may not be 0xFF");
-  std::array<std::uint8_t, kPackageHeaderSize> header{kPackageSignature[0], kPackageSignature[1],
-                                                      kPackageSignature[2], kPackageSignature[3],
-                                                      0x00};
+  std::array<std::uint8_t, kPackageHeaderSize> header{
+      kPackageSignature[0], kPackageSignature[1], kPackageSignature[2], kPackageSignature[3], 0x00};
   if (options.scrambleFor) {
     for (auto& b : header) b = static_cast<std::uint8_t>(b ^ HeaderKey(*options.scrambleFor));
   }
@@ -117,7 +116,8 @@ void CopyWithDamage(std::istream& in, std::ostream& out, const DamagePlan& plan)
   std::uint64_t at = 0;
   for (;;) {
     std::size_t want = buffer.size();
-    if (plan.cutAt) want = static_cast<std::size_t>(std::min<std::uint64_t>(want, *plan.cutAt - at));
+    if (plan.cutAt)
+      want = static_cast<std::size_t>(std::min<std::uint64_t>(want, *plan.cutAt - at));
     if (want == 0) break;
     in.read(buffer.data(), static_cast<std::streamsize>(want));
     const auto got = static_cast<std::size_t>(in.gcount());

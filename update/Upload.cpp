@@ -287,10 +287,9 @@ bool AcceptAck(std::span<const std::uint8_t> answer) {
 
 bool AcceptSumAnswer(std::span<const std::uint8_t> answer, std::uint32_t expected) {
   if (answer.size() != kSumAnswerSize) return false;
-  const std::uint32_t sum = static_cast<std::uint32_t>(answer[4]) |
-                            (static_cast<std::uint32_t>(answer[5]) << 8) |
-                            (static_cast<std::uint32_t>(answer[6]) << 16) |
-                            (static_cast<std::uint32_t>(answer[7]) << 24);
+  const std::uint32_t sum =
+      static_cast<std::uint32_t>(answer[4]) | (static_cast<std::uint32_t>(answer[5]) << 8) |
+      (static_cast<std::uint32_t>(answer[6]) << 16) | (static_cast<std::uint32_t>(answer[7]) << 24);
   return sum == expected;
 }
 

@@ -35,27 +35,27 @@ std::string ProgressText(int percent);
 std::vector<int> ProgressPercents(int blocks);
 
 // ---- key codes of the conversation ----
-inline constexpr std::uint8_t kArmLoaderCode = 100;   // the operator is choosing a package
-inline constexpr std::uint8_t kCancelCode = 101;      // dialog cancelled or upload failed
-inline constexpr std::uint8_t kStartLoaderCode = 102; // must be acknowledged
-inline constexpr std::uint8_t kFinishCode = 103;      // ends a successful upload
+inline constexpr std::uint8_t kArmLoaderCode = 100;    // the operator is choosing a package
+inline constexpr std::uint8_t kCancelCode = 101;       // dialog cancelled or upload failed
+inline constexpr std::uint8_t kStartLoaderCode = 102;  // must be acknowledged
+inline constexpr std::uint8_t kFinishCode = 103;       // ends a successful upload
 
 // ---- timings and retries ----
 inline constexpr milliseconds kIdentificationWait{3000};  // serial, step 3
 inline constexpr milliseconds kUsbRetryPause{500};        // USB, after a failed data frame
-inline constexpr milliseconds kUsbUploadTimeout{3000};    // USB read/write time-outs during an upload
-inline constexpr milliseconds kUsbNormalTimeout{1200};    // and afterwards
+inline constexpr milliseconds kUsbUploadTimeout{3000};  // USB read/write time-outs during an upload
+inline constexpr milliseconds kUsbNormalTimeout{1200};  // and afterwards
 inline constexpr int kStartAttempts = 10;
 inline constexpr int kAnnounceAttempts = 3;
 inline constexpr int kDataAttempts = 3;
 inline constexpr int kUsbTimeoutLocation = 1414;
 
 // ---- frames and answers (pure; no I/O) ----
-std::vector<std::uint8_t> IdentificationRequest();           // 55 55 55 01 81 81
-std::vector<std::uint8_t> AnnouncementHead();                 // 55 55 55 02 C0
-std::uint8_t AnnouncementCheck(std::uint8_t tag);             // (0xC0 + tag) mod 256
-std::vector<std::uint8_t> DataFrameHead();                    // 55 55 55 00
-std::vector<std::uint8_t> EndFrame();                         // 55 55 55 01 CF CF
+std::vector<std::uint8_t> IdentificationRequest();  // 55 55 55 01 81 81
+std::vector<std::uint8_t> AnnouncementHead();       // 55 55 55 02 C0
+std::uint8_t AnnouncementCheck(std::uint8_t tag);   // (0xC0 + tag) mod 256
+std::vector<std::uint8_t> DataFrameHead();          // 55 55 55 00
+std::vector<std::uint8_t> EndFrame();               // 55 55 55 01 CF CF
 // The identification byte of an accepted 8-byte identification answer.
 std::optional<std::uint8_t> AcceptIdentification(std::span<const std::uint8_t> answer);
 bool AcceptAck(std::span<const std::uint8_t> answer);  // exactly 55 55 55 01 06 06

@@ -55,7 +55,8 @@ Bytes With(Bytes bytes, std::size_t at, std::uint8_t xorMask) {
   return bytes;
 }
 
-constexpr std::size_t kEndOf2 = kPackageHeaderSize + 2 * kBlockRecordSize;  // end record of 2 blocks
+constexpr std::size_t kEndOf2 =
+    kPackageHeaderSize + 2 * kBlockRecordSize;  // end record of 2 blocks
 
 struct Case {
   const char* name;
@@ -94,8 +95,8 @@ std::vector<Case> Cases() {
        K::kConsistency, K::kConsistency, 1519},
       {"bad package sum", With(two, kEndOf2 + 4, 0x80), K::kConsistency, K::kConsistency, 1527},
       {"zero blocks", zero, std::nullopt, std::nullopt},
-      {"zero blocks with a package sum", With(zero, 5 + 1, 0x01), K::kConsistency,
-       K::kConsistency, 1527},
+      {"zero blocks with a package sum", With(zero, 5 + 1, 0x01), K::kConsistency, K::kConsistency,
+       1527},
       {"trailing bytes ignored", trailing, std::nullopt, std::nullopt},
   };
 }
@@ -248,9 +249,12 @@ TEST(PackageWriter, PadsTheLastBlockWithFFAndSumsTheBlocks) {
 TEST(PackageWriter, EachDamageFailsTheValidatorAsItsNameSays) {
   using K = UpdateErrorKind;
   const std::map<PackageDamage, std::optional<K>> expected{
-      {PackageDamage::kShort, K::kRead},           {PackageDamage::kBadHeader, K::kAuthentication},
-      {PackageDamage::kNoEndRecord, K::kRead},     {PackageDamage::kCutBlock, K::kRead},
-      {PackageDamage::kBadBlockSum, K::kConsistency}, {PackageDamage::kBadPackageSum, K::kConsistency},
+      {PackageDamage::kShort, K::kRead},
+      {PackageDamage::kBadHeader, K::kAuthentication},
+      {PackageDamage::kNoEndRecord, K::kRead},
+      {PackageDamage::kCutBlock, K::kRead},
+      {PackageDamage::kBadBlockSum, K::kConsistency},
+      {PackageDamage::kBadPackageSum, K::kConsistency},
       {PackageDamage::kTrailing, std::nullopt},
   };
   const Bytes package = PackageOf(3);

@@ -24,7 +24,8 @@ namespace amppanel::test {
 // An image of n bytes that differ from block to block.
 inline Bytes Image(std::size_t n, unsigned seed = 1) {
   Bytes image(n);
-  for (std::size_t i = 0; i < n; ++i) image[i] = static_cast<std::uint8_t>((i * (seed + 6)) ^ (i >> 9));
+  for (std::size_t i = 0; i < n; ++i)
+    image[i] = static_cast<std::uint8_t>((i * (seed + 6)) ^ (i >> 9));
   return image;
 }
 
@@ -38,9 +39,9 @@ class TempFolder {
   TempFolder() {
     static std::atomic<int> counter{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            ("amp-update-" + std::string(info ? info->name() : "x") + "-" +
-             std::to_string(counter++));
+    path_ =
+        std::filesystem::temp_directory_path() /
+        ("amp-update-" + std::string(info ? info->name() : "x") + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -51,7 +52,8 @@ class TempFolder {
   std::string Write(const std::string& name, const Bytes& bytes) const {
     const auto file = path_ / name;
     std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return file.string();
   }
   std::string Path(const std::string& name) const { return (path_ / name).string(); }
@@ -109,9 +111,9 @@ struct ScriptedLoader {
     return {};
   }
   static Bytes DefaultSum(std::uint32_t sum) {
-    return CommandFrame(3, Bytes{static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8),
-                                 static_cast<std::uint8_t>(sum >> 16),
-                                 static_cast<std::uint8_t>(sum >> 24)});
+    return CommandFrame(
+        3, Bytes{static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8),
+                 static_cast<std::uint8_t>(sum >> 16), static_cast<std::uint8_t>(sum >> 24)});
   }
 
   Next next = Next::kFrame;

@@ -62,13 +62,11 @@ TEST(UploadConversation, SerialProgramIdentifiesWaitsThenSendsEveryBlockAndFinis
   EXPECT_EQ(t.link.Events(), std::vector<std::string>{"purge"}) << "one purge after the wait";
   EXPECT_EQ(t.link.drains, 0);
   EXPECT_TRUE(t.link.timeouts.empty()) << "the serial program has no time-outs to restore";
-  EXPECT_EQ(run.statuses,
-            (std::vector<std::string>{std::string(kValidatingText), std::string(kStartingText),
-                                      ProgressText(50), ProgressText(100),
-                                      std::string(kSucceededText)}));
-  EXPECT_EQ(run.events,
-            (std::vector<std::string>{"disable", "status", "status", "status", "status", "status",
-                                      "pulse", "finish"}));
+  EXPECT_EQ(run.statuses, (std::vector<std::string>{
+                              std::string(kValidatingText), std::string(kStartingText),
+                              ProgressText(50), ProgressText(100), std::string(kSucceededText)}));
+  EXPECT_EQ(run.events, (std::vector<std::string>{"disable", "status", "status", "status", "status",
+                                                  "status", "pulse", "finish"}));
   ASSERT_TRUE(run.finished.has_value());
   EXPECT_EQ(run.finished->result, UploadResult::kSucceeded);
 }
@@ -87,8 +85,9 @@ TEST(UploadConversation, UsbProgramDrainsInsteadOfIdentifyingAndRestoresItsTimeo
   EXPECT_EQ(t.link.Writes(), expected);
   EXPECT_TRUE(run.clock.Sleeps().empty()) << "no identification wait";
   EXPECT_EQ(t.link.drains, 1);
-  EXPECT_EQ(t.link.timeouts, (std::vector<std::pair<milliseconds, milliseconds>>{
-                                 {kUsbNormalTimeout, kUsbNormalTimeout}}));
+  EXPECT_EQ(
+      t.link.timeouts,
+      (std::vector<std::pair<milliseconds, milliseconds>>{{kUsbNormalTimeout, kUsbNormalTimeout}}));
 }
 
 TEST(UploadConversation, PrepareSetsTheUsbUploadTimeoutsAndRaisesTheirFailure) {
@@ -96,8 +95,9 @@ TEST(UploadConversation, PrepareSetsTheUsbUploadTimeoutsAndRaisesTheirFailure) {
   PrepareLinkForUpload(link, SerialProfile());
   EXPECT_TRUE(link.timeouts.empty());
   PrepareLinkForUpload(link, UsbProfile());
-  EXPECT_EQ(link.timeouts, (std::vector<std::pair<milliseconds, milliseconds>>{
-                               {kUsbUploadTimeout, kUsbUploadTimeout}}));
+  EXPECT_EQ(
+      link.timeouts,
+      (std::vector<std::pair<milliseconds, milliseconds>>{{kUsbUploadTimeout, kUsbUploadTimeout}}));
   link.timeoutStatus = 4;
   try {
     PrepareLinkForUpload(link, UsbProfile());
@@ -108,16 +108,17 @@ TEST(UploadConversation, PrepareSetsTheUsbUploadTimeoutsAndRaisesTheirFailure) {
 }
 
 TEST(UploadConversation, ProgressTextsForOneToFiveBlocks) {
-  const std::map<int, std::vector<int>> expected{
-      {1, {100}}, {2, {50, 100}}, {3, {33, 66, 99}}, {4, {25, 50, 75, 100}},
-      {5, {20, 40, 60, 80, 100}}};
+  const std::map<int, std::vector<int>> expected{{1, {100}},
+                                                 {2, {50, 100}},
+                                                 {3, {33, 66, 99}},
+                                                 {4, {25, 50, 75, 100}},
+                                                 {5, {20, 40, 60, 80, 100}}};
   for (const auto& [blocks, percents] : expected) {
     SCOPED_TRACE(blocks);
     EXPECT_EQ(ProgressPercents(blocks), percents);
     Loaded t;
     UploadRun run(t.link, blocks % 2 ? SerialProfile() : UsbProfile());
-    EXPECT_EQ(run.Go(t.folder.Write("fw.PK3", PackageOf(blocks))).result,
-              UploadResult::kSucceeded);
+    EXPECT_EQ(run.Go(t.folder.Write("fw.PK3", PackageOf(blocks))).result, UploadResult::kSucceeded);
     std::vector<std::string> texts;
     for (int p : percents) texts.push_back(ProgressText(p));
     EXPECT_EQ(run.Progress(), texts);
@@ -163,8 +164,7 @@ TEST(UploadConversation, AcceptsTheIdentificationOnlyWhenWholeAndChecked) {
     UploadRun run(t.link, SerialProfile());
     const auto outcome =
         run.Go(t.folder.Write("fw.PK3", PackageOf(1, {.scrambleFor = std::uint8_t{0x5A}})));
-    EXPECT_EQ(outcome.result,
-              accepted ? UploadResult::kSucceeded : UploadResult::kUpdateFailed);
+    EXPECT_EQ(outcome.result, accepted ? UploadResult::kSucceeded : UploadResult::kUpdateFailed);
     if (!accepted) {
       EXPECT_EQ(KeyFrame(SerialProfile(), kCancelCode), t.link.Writes().back());
       EXPECT_EQ(t.link.Writes().size(), 2u) << "identification request and 101, nothing else";
@@ -185,9 +185,15 @@ TEST(UploadConversation, SumAnswerIsJudgedOnBytesFiveToEightAlone) {
     Loaded t;
     // Wrong first four bytes and a wrong last byte around the right sum.
     t.loader.sumAnswer = t.loader.endAnswer = [](std::uint32_t s) {
-      return Bytes{0x12, 0x34, 0x56, 0x78, static_cast<std::uint8_t>(s),
-                   static_cast<std::uint8_t>(s >> 8), static_cast<std::uint8_t>(s >> 16),
-                   static_cast<std::uint8_t>(s >> 24), 0x99};
+      return Bytes{0x12,
+                   0x34,
+                   0x56,
+                   0x78,
+                   static_cast<std::uint8_t>(s),
+                   static_cast<std::uint8_t>(s >> 8),
+                   static_cast<std::uint8_t>(s >> 16),
+                   static_cast<std::uint8_t>(s >> 24),
+                   0x99};
     };
     UploadRun run(t.link, *profile);
     EXPECT_EQ(run.Go(t.folder.Write("fw.PK3", PackageOf(2))).result, UploadResult::kSucceeded);
@@ -253,7 +259,8 @@ TEST(UploadConversation, RefusalsCostTheirAttemptsThenFailWithKindThree) {
         EXPECT_EQ(t.link.drains, 1 + afterFailures);
         const auto sleeps = run.clock.Sleeps();
         const auto pauses = std::count(sleeps.begin(), sleeps.end(), kUsbRetryPause);
-        EXPECT_EQ(pauses, std::string(r.step) == "data" ? 3 : 0) << "500 ms after a failed data frame";
+        EXPECT_EQ(pauses, std::string(r.step) == "data" ? 3 : 0)
+            << "500 ms after a failed data frame";
       } else {
         const auto events = t.link.Events();
         EXPECT_EQ(std::count(events.begin(), events.end(), "purge"), 1 + afterFailures);

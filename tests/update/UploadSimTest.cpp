@@ -90,7 +90,9 @@ class UploadAgainstAmplifier : public testing::TestWithParam<const BuildProfile*
  protected:
   const BuildProfile& Profile() const { return *GetParam(); }
   bool Serial() const { return GetParam()->link == LinkKind::kSerial; }
-  std::string Located(int location) const { return Serial() ? "" : " \r#[" + std::to_string(location) + "]"; }
+  std::string Located(int location) const {
+    return Serial() ? "" : " \r#[" + std::to_string(location) + "]";
+  }
 };
 
 TEST_P(UploadAgainstAmplifier, DeliversEveryBlockByteForByteThenFinishesWith103) {
@@ -107,9 +109,10 @@ TEST_P(UploadAgainstAmplifier, DeliversEveryBlockByteForByteThenFinishesWith103)
     EXPECT_EQ(blocks[i].tag, 0x2C);
     Bytes expected(kBlockDataSize, 0xFF);
     const std::size_t from = i * kBlockDataSize;
-    std::copy(image.begin() + static_cast<std::ptrdiff_t>(from),
-              image.begin() + static_cast<std::ptrdiff_t>(std::min(image.size(), from + kBlockDataSize)),
-              expected.begin());
+    std::copy(
+        image.begin() + static_cast<std::ptrdiff_t>(from),
+        image.begin() + static_cast<std::ptrdiff_t>(std::min(image.size(), from + kBlockDataSize)),
+        expected.begin());
     EXPECT_EQ(blocks[i].data, expected);
   }
 
@@ -124,8 +127,8 @@ TEST_P(UploadAgainstAmplifier, DeliversEveryBlockByteForByteThenFinishesWith103)
   expected.push_back(Code(kFinishCode));
   EXPECT_EQ(amp.FramesAfterArming(), expected);
   EXPECT_EQ(amp.engine.State().power, PowerState::kBooting) << "the loader restarts the amplifier";
-  EXPECT_EQ(amp.run->Progress(), (std::vector<std::string>{ProgressText(33), ProgressText(66),
-                                                           ProgressText(99)}));
+  EXPECT_EQ(amp.run->Progress(),
+            (std::vector<std::string>{ProgressText(33), ProgressText(66), ProgressText(99)}));
   EXPECT_EQ(amp.run->statuses.back(), kSucceededText);
   EXPECT_EQ(std::count(amp.run->events.begin(), amp.run->events.end(), "pulse"), 1);
 }
@@ -225,9 +228,9 @@ TEST_P(UploadAgainstAmplifier, ALinkCutMidTransferEndsTheRun) {
     EXPECT_EQ(amp.run->linkFailure, outcome.message);
     EXPECT_EQ(amp.run->statuses.back(), kInterruptedText);
     EXPECT_TRUE(amp.run->errorBox.empty());
-    EXPECT_EQ(std::count(amp.tap.writes.begin(), amp.tap.writes.end(),
-                         KeyFrame(Profile(), kCancelCode)),
-              0)
+    EXPECT_EQ(
+        std::count(amp.tap.writes.begin(), amp.tap.writes.end(), KeyFrame(Profile(), kCancelCode)),
+        0)
         << "no 101 after a link failure";
   }
   EXPECT_EQ(amp.run->events.back(), "finish");
