@@ -20,6 +20,11 @@ std::string Hex(unsigned value, int digits) {
   return buffer;
 }
 
+// One byte's time on a wire of `baud` (10 bits per byte).
+std::chrono::nanoseconds ByteTime(int baud) {
+  return baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / baud) : std::chrono::nanoseconds(0);
+}
+
 std::uint32_t Sum32(std::span<const std::uint8_t> bytes) {
   std::uint32_t sum = 0;
   for (std::uint8_t b : bytes) sum += b;
@@ -99,6 +104,9 @@ void AmpEngine::Feed(std::span<const std::uint8_t> bytes) {
     inPos_ = 0;
   }
   lastInput_ = now;
+  if (faults_.paceBaud > 0) {
+    inputWire_ = std::max(now, inputWire_) + ByteTime(faults_.paceBaud) * bytes.size();
+  }
   in_.insert(in_.end(), bytes.begin(), bytes.end());
   Parse(now);
   in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(inPos_));
@@ -330,10 +338,9 @@ void AmpEngine::EmitDisplay() {
 void AmpEngine::Emit(std::span<const std::uint8_t> bytes) {
   const SimTime now = now_;
   if (cut_ || now < silentUntil_) return;
-  using std::chrono::nanoseconds;
-  const nanoseconds byteTime =
-      faults_.paceBaud > 0 ? nanoseconds(10'000'000'000LL / faults_.paceBaud) : nanoseconds(0);
+  const auto byteTime = ByteTime(faults_.paceBaud);
   SimTime t = std::max(now, lastWire_);
+  if (faults_.paceBaud > 0) t = std::max(t, inputWire_);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     t += byteTime;
     if (faults_.splitSize > 0 && i > 0 && i % faults_.splitSize == 0) t += faults_.splitGap;

@@ -49,7 +49,10 @@ struct FaultSettings {
   ReplyFault replyFault = ReplyFault::kNone;  // applied to every display reply
   bool neverAcknowledge = false;              // loader acknowledgements never sent
   int cutAfterFrames = 0;                     // 0: never
-  int paceBaud = 0;                           // 10 bits per byte; 0: no pacing
+  // The wire speed, 10 bits per byte, both ways: output leaves at this pace,
+  // and an answer starts only once the input before it has had its time on the
+  // wire (the PC's writes return at once; the answer shows the delay). 0: none.
+  int paceBaud = 0;
 };
 
 inline constexpr int kDefaultPaceBaud = 115200;
@@ -183,7 +186,8 @@ class AmpEngine {
 
   std::deque<Pending> out_;
   SimTime lastWire_{};
-  SimTime now_{};  // the time of the frame being handled
+  SimTime inputWire_{};  // when the input fed so far has arrived over a paced wire
+  SimTime now_{};        // the time of the frame being handled
 
   FaultSettings faults_;
   std::mt19937 rng_;

@@ -288,6 +288,18 @@ TEST(AmpEngine, PacingAndSplittingSpreadTheReplyOverTime) {
   EXPECT_EQ(early + bench.engine->TakeAll().size(), kDisplayReplyWireSize);
 }
 
+TEST(AmpEngine, PacingCountsTheInputsTimeOnTheWireToo) {
+  Bench bench;
+  FaultSettings faults;
+  faults.paceBaud = 115200;  // 86.8 us a byte: the query arrives after 521 us
+  bench.engine->SetFaults(faults);
+  EXPECT_TRUE(bench.Query().empty());
+  bench.now += std::chrono::microseconds(590);
+  EXPECT_TRUE(bench.engine->TakeAll().empty()) << "the answer waits for the query's last byte";
+  bench.now += std::chrono::microseconds(40);
+  EXPECT_EQ(bench.engine->TakeAll().size(), 1u);
+}
+
 TEST(AmpEngine, ByteFaultsDamageOutputReproducibly) {
   const auto run = [](FaultSettings faults) {
     Bench bench;
