@@ -35,7 +35,8 @@ class PollReader {
   const BuildProfile& profile_;
 };
 
-bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profile, PollState& state) {
+bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profile,
+                      PollState& state) {
   const PollLocations& at = profile.pollLocations;
   reader.Checked(link.Purge(), at.purge);
   const auto query = QueryFrame(profile);
@@ -74,7 +75,7 @@ bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profil
 }  // namespace
 
 void PollOnce(Link& link, const BuildProfile& profile, PollState& state,
-                   std::string& linkErrorText) {
+              std::string& linkErrorText) {
   PollReader reader(link, profile);
   try {
     ReadDisplayReply(reader, link, profile, state);

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "core/BuildProfile.h"
-#include "protocol/PollState.h"
 #include "link/Link.h"
+#include "protocol/PollState.h"
 
 namespace amppanel {
 
@@ -15,6 +15,6 @@ namespace amppanel {
 // dropped silently. A link failure (raised only where the profile examines link
 // statuses) leaves its text in linkErrorText and sets LinkFailed.
 void PollOnce(Link& link, const BuildProfile& profile, PollState& state,
-                   std::string& linkErrorText);
+              std::string& linkErrorText);
 
 }  // namespace amppanel

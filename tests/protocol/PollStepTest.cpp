@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "protocol/PollStep.h"
 #include "link/LinkStatus.h"
+#include "protocol/PollStep.h"
 #include "tests/support/ScriptedLink.h"
 
 namespace amppanel {

@@ -6,11 +6,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "ui/MainWindow.h"
 #include "link/serial/SerialLink.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/ui/DisplayChecks.h"
 #include "tests/ui/PtyAmplifier.h"
+#include "ui/MainWindow.h"
 
 using namespace amppanel;
 
@@ -85,7 +85,7 @@ class EndToEndTest : public QObject {
     SteadyClock clock(4);
     const std::string device = amp.Device();
     MainWindow form(SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }),
-                clock);
+                    clock);
     auto recorder = std::make_unique<test::RecordingDialogs>();
     test::RecordingDialogs* dialogs = recorder.get();
     form.SetDialogs(std::move(recorder));

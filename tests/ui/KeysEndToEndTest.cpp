@@ -6,11 +6,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "ui/FullKeypadWindow.h"
-#include "ui/MainWindow.h"
 #include "link/serial/SerialLink.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/ui/PtyAmplifier.h"
+#include "ui/FullKeypadWindow.h"
+#include "ui/MainWindow.h"
 
 using namespace amppanel;
 

@@ -7,13 +7,13 @@
 #include <memory>
 #include <set>
 
-#include "ui/MainWindow.h"
-#include "ui/ProgressWindow.h"
-#include "ui/DisplayView.h"
 #include "protocol/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
 #include "tests/ui/DisplayChecks.h"
+#include "ui/DisplayView.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressWindow.h"
 
 using namespace amppanel;
 using test::Bytes;

@@ -11,8 +11,8 @@
 
 #include "core/BuildProfile.h"
 #include "display/DisplayImage.h"
-#include "protocol/PollState.h"
 #include "display/Renderer.h"
+#include "protocol/PollState.h"
 #include "sim/AmpEngine.h"
 #include "sim/Pty.h"
 

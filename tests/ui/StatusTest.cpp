@@ -5,11 +5,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ui/MainWindow.h"
-#include "ui/DisplayView.h"
 #include "protocol/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
+#include "ui/DisplayView.h"
+#include "ui/MainWindow.h"
 
 using namespace amppanel;
 using test::Bytes;
