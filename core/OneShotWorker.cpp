@@ -3,7 +3,7 @@
 namespace amppanel {
 
 OneShotWorker::OneShotWorker(UiThread& ui, Clock& clock, OneShotProc workProc,
-                                   OneShotProc statusProc)
+                             OneShotProc statusProc)
     : WorkerThread(ui, clock), workProc_(std::move(workProc)), statusProc_(std::move(statusProc)) {
   Start();
 }

@@ -3,7 +3,7 @@
 namespace amppanel {
 
 PollWorker::PollWorker(UiThread& ui, Clock& clock, milliseconds pauseMs, PollProc workProc,
-                         PollProc frameCallback, PollProc statusCallback)
+                       PollProc frameCallback, PollProc statusCallback)
     : WorkerThread(ui, clock),
       pauseMs_(pauseMs),
       workProc_(std::move(workProc)),

@@ -18,7 +18,7 @@ using PollProc = std::function<void(PollWorker&)>;
 class PollWorker final : public WorkerThread {
  public:
   PollWorker(UiThread& ui, Clock& clock, milliseconds pauseMs, PollProc workProc,
-              PollProc frameCallback, PollProc statusCallback);
+             PollProc frameCallback, PollProc statusCallback);
   ~PollWorker() override { Join(); }
 
   // Written by the work step when it catches a link failure; read by the

@@ -58,7 +58,8 @@ void Paint(QLabel* strip, Rgb colour) {
 
 }  // namespace
 
-BasicKeypadWindow::BasicKeypadWindow(const BuildProfile& profile, const KeyActionSet& actions, QWidget* owner)
+BasicKeypadWindow::BasicKeypadWindow(const BuildProfile& profile, const KeyActionSet& actions,
+                                     QWidget* owner)
     : KeypadWindow(Caption(profile),
                    profile.link == LinkKind::kSerial ? QSize(143, 169) : QSize(193, 171), actions,
                    BasicKeypadMap(), kPanels, kButtons, owner) {

@@ -86,7 +86,8 @@ void ShowLamp(QLabel* label, LampLook look) {
 
 }  // namespace
 
-FullKeypadWindow::FullKeypadWindow(const BuildProfile& profile, const KeyActionSet& actions, QWidget* owner)
+FullKeypadWindow::FullKeypadWindow(const BuildProfile& profile, const KeyActionSet& actions,
+                                   QWidget* owner)
     : KeypadWindow(Caption(profile), QSize(508, 152), actions, FullKeypadMap(), kPanels, kButtons,
                    owner) {
   setObjectName("KeyForm");

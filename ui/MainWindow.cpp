@@ -7,16 +7,16 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-#include "ui/ActionTable.h"
-#include "ui/AboutBox.h"
-#include "ui/QtDialogs.h"
-#include "ui/QtUiThread.h"
-#include "ui/ProgressWindow.h"
+#include "display/Renderer.h"
 #include "protocol/ConnectLink.h"
-#include "ui/DisplayView.h"
 #include "protocol/Frames.h"
 #include "protocol/PollStep.h"
-#include "display/Renderer.h"
+#include "ui/AboutBox.h"
+#include "ui/ActionTable.h"
+#include "ui/DisplayView.h"
+#include "ui/ProgressWindow.h"
+#include "ui/QtDialogs.h"
+#include "ui/QtUiThread.h"
 
 namespace amppanel {
 namespace {
@@ -38,7 +38,7 @@ QFrame* BevelPanel(QWidget* parent, const char* name) {
 }  // namespace
 
 MainWindow::MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& clock,
-               std::unique_ptr<SettingsStore> store, QWidget* parent)
+                       std::unique_ptr<SettingsStore> store, QWidget* parent)
     : QMainWindow(parent),
       profile_(profile),
       link_(std::move(link)),

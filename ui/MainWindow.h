@@ -14,18 +14,18 @@
 
 #include "core/BuildProfile.h"
 #include "core/Clock.h"
-#include "ui/Dialogs.h"
-#include "core/PollWorker.h"
 #include "core/OneShotWorker.h"
-#include "keys/Keys.h"
-#include "platform/Settings.h"
-#include "platform/SettingsStore.h"
+#include "core/PollWorker.h"
 #include "core/UiThread.h"
 #include "core/WorkerThread.h"
 #include "display/DisplayImage.h"
-#include "protocol/PollState.h"
+#include "keys/Keys.h"
 #include "link/Link.h"
 #include "link/LinkStatus.h"
+#include "platform/Settings.h"
+#include "platform/SettingsStore.h"
+#include "protocol/PollState.h"
+#include "ui/Dialogs.h"
 
 class QAction;
 class QFrame;
@@ -50,7 +50,7 @@ class MainWindow : public QMainWindow {
   // Loads the settings from `store` (an empty store in memory when none is
   // given) and takes the active preset's size.
   MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, Clock& clock = RealClock(),
-         std::unique_ptr<SettingsStore> store = nullptr, QWidget* parent = nullptr);
+             std::unique_ptr<SettingsStore> store = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   const BuildProfile& Profile() const { return profile_; }

@@ -4,9 +4,9 @@
 #include <QKeyEvent>
 
 #include "ui/ActionTable.h"
+#include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
-#include "ui/BasicKeypadWindow.h"
 #include "ui/QtVirtualKeys.h"
 
 namespace amppanel {
@@ -88,7 +88,8 @@ void MainWindow::PressPanelKey(PanelKey key) {
       break;
   }
   // Only the full keypad's buttons hold, also while it is hidden.
-  const KeyCommand command = CommandFor(key, fullKeypad_ != nullptr ? fullKeypad_->Held() : HeldKeys{});
+  const KeyCommand command =
+      CommandFor(key, fullKeypad_ != nullptr ? fullKeypad_->Held() : HeldKeys{});
   if (command.code) SendKey(*command.code);
   if (command.release && fullKeypad_ != nullptr) fullKeypad_->ReleaseHold(*command.release);
 }

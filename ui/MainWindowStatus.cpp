@@ -6,11 +6,11 @@
 #include <QStatusBar>
 #include <cstdio>
 
-#include "ui/MainWindow.h"
-#include "ui/DisplayView.h"
 #include "display/StillImage.h"
 #include "display/TextLines.h"
 #include "link/serial/SerialLink.h"
+#include "ui/DisplayView.h"
+#include "ui/MainWindow.h"
 
 namespace amppanel {
 namespace {

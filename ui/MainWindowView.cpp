@@ -7,11 +7,11 @@
 #include <QMenuBar>
 #include <QScreen>
 
-#include "ui/ActionTable.h"
 #include "ui/AboutBox.h"
+#include "ui/ActionTable.h"
+#include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
-#include "ui/BasicKeypadWindow.h"
 #include "ui/ProgressWindow.h"
 
 namespace amppanel {

@@ -4,8 +4,8 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "ui/MainWindow.h"
 #include "platform/PlatformServices.h"
+#include "ui/MainWindow.h"
 
 namespace amppanel {
 
