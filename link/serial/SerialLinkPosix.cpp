@@ -1,7 +1,6 @@
 // termios2 is needed for rates such as 14400 and 28800 that have no B-constant;
 // its kernel header clashes with <termios.h>, which is therefore not included.
 #include <asm/termbits.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -10,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 
 #include "link/LinkStatus.h"
