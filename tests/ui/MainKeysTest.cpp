@@ -9,10 +9,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "tests/ui/FreezeAtRest.h"
 #include "tests/ui/KeyHarness.h"
 
 using namespace amppanel;
 using test::Codes;
+using test::FreezeRightAfterADrawing;
 using test::KeyHarness;
 
 namespace {
@@ -242,14 +244,14 @@ class MainKeysTest : public QObject {
   void onWhileFrozenReplacesThePausedWorkerWithARunningOne() {
     KeyHarness h;
     QVERIFY(h.Connect());
-    h.Act("actFreeze").trigger();
-    QVERIFY(h.Act("actFreeze").isChecked());
-    QTest::qWait(100);
+    QVERIFY(FreezeRightAfterADrawing(*h.form));
     const std::size_t frozen = h.Writes();
-    QTest::qWait(100);
-    QCOMPARE(h.Writes(), frozen);
+    h.clock.Shut();
     h.Act("actOn").trigger();
     QTRY_COMPARE(h.clock.Pulses(), 1);
+    // From the freeze to the pulse the paused worker wrote nothing.
+    QCOMPARE(h.Writes(), frozen);
+    h.clock.Open();
     QTRY_VERIFY(h.form->Polling());
     QTRY_VERIFY(h.Writes() > frozen + 2);
     QVERIFY(!h.Act("actFreeze").isChecked());
