@@ -1,12 +1,16 @@
-# The two commands of the README. Each installs what is missing first.
+# The two commands of the README, and the other targets. Each installs what
+# it is missing first (scripts/install-deps, by group).
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# The branch check-format-changed compares with (default: origin/main, else
+# main, else HEAD~).
+BASE ?=
 
-.PHONY: all deps build test demo asan tsan fuzz windows clean
+.PHONY: all deps build test demo asan tsan fuzz windows check check-format-changed clean
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps base ui
 
 build: deps
 	cmake --preset default
@@ -16,14 +20,17 @@ test: build
 	ctest --preset default -j $(JOBS)
 
 demo: build
+	@scripts/install-deps demo
 	@scripts/demo
 
-asan: deps
+asan:
+	@scripts/install-deps base ui sanitize
 	cmake --preset asan-ubsan
 	cmake --build --preset asan-ubsan -j $(JOBS)
 	ctest --preset asan-ubsan -j $(JOBS)
 
-tsan: deps
+tsan:
+	@scripts/install-deps base sanitize
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
@@ -34,7 +41,8 @@ tsan: deps
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = package display_reply
 
-fuzz: deps
+fuzz:
+	@scripts/install-deps base fuzz
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	@mkdir -p build/fuzz/artifacts
@@ -48,12 +56,25 @@ fuzz: deps
 
 # The core, the Windows platform layer and their tests, cross-built for 64-bit
 # Windows and run under wine. The serial link tests talk to the native ampsim.
-windows: deps
+windows:
+	@scripts/install-deps base windows
 	cmake --preset default
 	cmake --build --preset default --target ampsim -j $(JOBS)
 	cmake --preset windows-cross
 	cmake --build --preset windows-cross -j $(JOBS)
 	ctest --preset windows-cross -j $(JOBS)
+
+# Formatting, clang-tidy on the Qt-free libraries (from the default preset's
+# compile commands: configuring is enough), the layer and no-Qt rules.
+check:
+	@scripts/install-deps base check
+	cmake --preset default > /dev/null
+	JOBS=$(JOBS) scripts/check
+
+# Before a commit: the formatting of the C++ files changed since BASE only.
+check-format-changed:
+	@scripts/install-deps check
+	@scripts/check format-changed $(BASE)
 
 clean:
 	rm -rf build

@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "ui/MainWindow.h"
-#include "ui/DisplayView.h"
 #include "tests/support/ScriptedLink.h"
+#include "ui/DisplayView.h"
+#include "ui/MainWindow.h"
 
 namespace amppanel {
 namespace {

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "protocol/PollStep.h"
 #include "link/serial/SerialLink.h"
+#include "protocol/PollStep.h"
 #include "sim/Pty.h"
 
 namespace amppanel {

@@ -1,5 +1,10 @@
 # Fails when a file of a layer includes from a layer above it. LAYERS lists the
-# layer folders lowest first; SOURCE_DIR is the tree.
+# layer folders lowest first (cmake/Layers.cmake when not given); SOURCE_DIR is
+# the tree.
+if(NOT LAYERS)
+  include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
+  set(LAYERS ${AMP_LAYERS})
+endif()
 set(rank 0)
 foreach(layer IN LISTS LAYERS)
   set(rank_${layer} ${rank})

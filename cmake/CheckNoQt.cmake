@@ -1,5 +1,16 @@
-# Fails when a file of the Qt-free core includes a Qt header.
-file(STRINGS "${FILE_LIST}" files)
+# Fails when a file of the Qt-free core includes a Qt header. FILE_LIST names
+# the files, one a line; without it every header and source under the Qt-free
+# layer folders of SOURCE_DIR is checked, also those no target lists yet.
+if(FILE_LIST)
+  file(STRINGS "${FILE_LIST}" files)
+else()
+  include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
+  set(files "")
+  foreach(layer IN LISTS AMP_QT_FREE_LAYERS)
+    file(GLOB_RECURSE layer_files "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
+    list(APPEND files ${layer_files})
+  endforeach()
+endif()
 set(offenders "")
 foreach(f IN LISTS files)
   file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Qt|Q[A-Z])")

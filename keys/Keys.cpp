@@ -304,16 +304,16 @@ HeldKeys ButtonStates::Held() const {
 const KeyMap& FullKeypadMap() { return kFullMap; }
 const KeyMap& BasicKeypadMap() { return kBasicMap; }
 
-ButtonStep FindStep(std::span<const KeyRule> rules, std::uint16_t key, bool ctrl) {
+ButtonStep FindStep(std::span<const KeyRule> rules, std::uint16_t vk, bool ctrl) {
   const auto it =
-      std::find_if(rules.begin(), rules.end(), [key](const KeyRule& r) { return r.vk == key; });
+      std::find_if(rules.begin(), rules.end(), [vk](const KeyRule& r) { return r.vk == vk; });
   if (it == rules.end()) return {};
   return ctrl ? it->ctrl : it->plain;
 }
 
-std::optional<PanelKey> KeyDown(const KeyMap& map, ButtonStates& buttons, std::uint16_t key,
+std::optional<PanelKey> KeyDown(const KeyMap& map, ButtonStates& buttons, std::uint16_t vk,
                                 bool ctrl) {
-  const ButtonStep step = FindStep(map.down, key, ctrl);
+  const ButtonStep step = FindStep(map.down, vk, ctrl);
   switch (step.op) {
     case ButtonOp::kPress:
       buttons.Press(step.button);
@@ -326,8 +326,8 @@ std::optional<PanelKey> KeyDown(const KeyMap& map, ButtonStates& buttons, std::u
   }
 }
 
-void KeyUp(const KeyMap& map, ButtonStates& buttons, std::uint16_t key, bool ctrl) {
-  const ButtonStep step = FindStep(map.up, key, ctrl);
+void KeyUp(const KeyMap& map, ButtonStates& buttons, std::uint16_t vk, bool ctrl) {
+  const ButtonStep step = FindStep(map.up, vk, ctrl);
   switch (step.op) {
     case ButtonOp::kRelease:
       buttons.Release(step.button);

@@ -1,6 +1,6 @@
 // AmpPanel_232: the remote front panel over a serial port.
-#include "ui/PanelMain.h"
 #include "link/serial/SerialLink.h"
+#include "ui/PanelMain.h"
 
 int main(int argc, char** argv) {
   using namespace amppanel;

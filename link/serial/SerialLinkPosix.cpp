@@ -1,7 +1,6 @@
 // termios2 is needed for rates such as 14400 and 28800 that have no B-constant;
 // its kernel header clashes with <termios.h>, which is therefore not included.
 #include <asm/termbits.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -10,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 
 #include "link/LinkStatus.h"
@@ -22,8 +22,15 @@ using Steady = std::chrono::steady_clock;
 
 struct SerialLink::Port {
   explicit Port(int descriptor) : fd(descriptor) {}
-  ~Port() { ::close(fd); }
+  // A pseudo-terminal keeps its exclusive mark after the last close (the
+  // terminal lives as long as its master side): left set, nobody but root
+  // could open the port again. Only a mark this link set is taken away.
+  ~Port() {
+    if (exclusive) (void)::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+  }
   const int fd;
+  bool exclusive = false;
 };
 
 namespace {
@@ -163,7 +170,7 @@ int SerialLink::Open(const LinkSettings& settings) {
   auto port = std::make_unique<Port>(fd);
   // No sharing: a port another program holds must fail to open here too.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return kLinkCantOpen;
-  (void)::ioctl(fd, TIOCEXCL);
+  port->exclusive = ::ioctl(fd, TIOCEXCL) == 0;
   (void)::ioctl(fd, TCFLSH, TCIOFLUSH);
   // Configuration failures are not fatal: a pseudo-terminal or an unusual
   // driver may refuse some settings and still carry the bytes.

@@ -4,8 +4,8 @@
 #include <future>
 #include <stdexcept>
 
-#include "core/PollWorker.h"
 #include "core/OneShotWorker.h"
+#include "core/PollWorker.h"
 #include "tests/support/ManualClock.h"
 
 namespace amppanel {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -158,6 +159,16 @@ TEST_F(SerialLinkTest, SecondOpenOfAHeldPortFailsAndLineCallsAreHarmless) {
   link_->LineRest();
   link_->Close();
   EXPECT_EQ(other.Open({.comPort = 7}), 0);
+  other.Close();
+
+  // Given back, the port is free for anyone again, not only for root: the
+  // exclusive mark must not outlive the link's hold.
+  const int fd = ::open(peer_.Device().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  int exclusive = -1;
+  EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  ::close(fd);
 }
 
 TEST(SerialLinkOpen, MissingDeviceOrNoPortFails) {

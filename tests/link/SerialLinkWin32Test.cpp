@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/PollStep.h"
 #include "link/serial/ComPortNames.h"
 #include "link/serial/SerialLink.h"
+#include "protocol/PollStep.h"
 #include "sim/AmpModel.h"
 
 namespace amppanel {

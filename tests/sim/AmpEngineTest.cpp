@@ -5,8 +5,8 @@
 #include <memory>
 #include <numeric>
 
-#include "protocol/PollStep.h"
 #include "display/Renderer.h"
+#include "protocol/PollStep.h"
 #include "sim/AmpEngine.h"
 #include "sim/SimLink.h"
 

@@ -13,9 +13,9 @@
 #include <sstream>
 #include <thread>
 
-#include "protocol/PollStep.h"
 #include "link/serial/ComPortNames.h"
 #include "link/serial/SerialLink.h"
+#include "protocol/PollStep.h"
 #include "sim/Pty.h"
 
 namespace amppanel {

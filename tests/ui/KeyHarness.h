@@ -10,12 +10,12 @@
 #include <mutex>
 #include <vector>
 
-#include "ui/FullKeypadWindow.h"
-#include "ui/MainWindow.h"
-#include "ui/BasicKeypadWindow.h"
 #include "protocol/Frames.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScriptedLink.h"
+#include "ui/BasicKeypadWindow.h"
+#include "ui/FullKeypadWindow.h"
+#include "ui/MainWindow.h"
 
 namespace amppanel::test {
 

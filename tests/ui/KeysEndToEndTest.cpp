@@ -6,11 +6,13 @@
 #include <QtTest>
 #include <memory>
 
+#include "link/serial/SerialLink.h"
+#include "protocol/Frames.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/ui/FreezeAtRest.h"
+#include "tests/ui/PtyAmplifier.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
-#include "link/serial/SerialLink.h"
-#include "tests/support/RecordingDialogs.h"
-#include "tests/ui/PtyAmplifier.h"
 
 using namespace amppanel;
 
@@ -44,6 +46,24 @@ void WheelOver(FullKeypadWindow& pad, PanelKey key, int delta) {
 }
 
 using Codes = std::vector<int>;
+
+// Writes one key frame to the amplifier's port from a link of the test's own,
+// after everything the panel wrote there, and waits until the amplifier has
+// taken it: all the panel's frames have then been taken too.
+bool MarkerTaken(const Amplifier& amp, std::uint8_t code) {
+  const std::size_t keysBefore = amp.Keys().size();
+  SerialLink marker([&amp](int) { return amp.Device(); });
+  if (marker.Open({.comPort = 1, .baudIndex = 6}) != 0) return false;
+  const std::vector<std::uint8_t> frame = KeyFrame(SerialProfile(), code);
+  const bool written = marker.Write(frame).count == frame.size();
+  marker.Close();
+  return written && QTest::qWaitFor(
+                        [&] {
+                          const std::vector<int> keys = amp.Keys();
+                          return keys.size() > keysBefore && keys.back() == code;
+                        },
+                        10000);
+}
 
 }  // namespace
 
@@ -102,8 +122,7 @@ class KeysEndToEndTest : public QObject {
     MainWindow& form = *p.form;
     form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
-    form.Action("actFreeze")->trigger();
-    QTest::qWait(100);
+    QVERIFY(test::FreezeRightAfterADrawing(form));
     const int frozen = amp.engine.FramesReceived();
 
     QTest::keyClick(&form, Qt::Key_N);
@@ -124,17 +143,21 @@ class KeysEndToEndTest : public QObject {
     form.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 10000);
     form.Disconnect();
-    QTest::qWait(100);
-    const int frames = amp.engine.FramesReceived();
+    // The panel's last frames may still be on their way through the
+    // pseudo-terminal: a frame behind them marks where they end.
+    QVERIFY(amp.Keys().empty());
+    QVERIFY(MarkerTaken(amp, key::kDisplay));
+    const int frames = amp.Frames();
 
     QTest::keyClicks(&form, "iabcdlnopstu+-");
     QTest::keyClick(&form, Qt::Key_B, Qt::ControlModifier);
     QTest::keyClick(&form, Qt::Key_F);
     QTest::mouseClick(form.FullKeypad()->Button(PanelKey::kTune), Qt::LeftButton);
     WheelOver(*form.FullKeypad(), PanelKey::kBandPlus, -120);
-    QTest::qWait(300);
-    QCOMPARE(amp.engine.FramesReceived(), frames);
-    QVERIFY(amp.Keys().empty());
+    // Anything the panel sent now would reach the amplifier before this.
+    QVERIFY(MarkerTaken(amp, key::kDisplay));
+    QCOMPARE(amp.Frames(), frames + 1);
+    QCOMPARE(amp.Keys(), (Codes{key::kDisplay, key::kDisplay}));
     QVERIFY(!form.Polling());
   }
 };

@@ -11,8 +11,8 @@
 
 #include "core/BuildProfile.h"
 #include "display/DisplayImage.h"
-#include "protocol/PollState.h"
 #include "display/Renderer.h"
+#include "protocol/PollState.h"
 #include "sim/AmpEngine.h"
 #include "sim/Pty.h"
 
@@ -25,13 +25,15 @@ class PtyAmplifier {
     opened_ = pty_.Open(error);
     if (opened_) bridge_ = std::thread([this] { PtyBridge(pty_, engine).Run(stop_); });
     // Keeps the key codes that arrive whole; the query and the connect key
-    // are counted apart.
+    // are counted apart. Every frame is counted with the keys, under one lock,
+    // so the count never lags a key already seen.
     engine.SetFrameObserver([this](const FrameEvent& e) {
+      std::lock_guard lock(mutex_);
+      ++frames_;
       if (!e.checkOk || e.payload.size() != 1) return;
       const int code = e.payload[0];
       if (code == key::kCancel) ++connectKeys;
       if (code == 0x80 || code == key::kCancel) return;
-      std::lock_guard lock(mutex_);
       keys_.push_back(code);
     });
   }
@@ -48,6 +50,11 @@ class PtyAmplifier {
     std::lock_guard lock(mutex_);
     return keys_;
   }
+  // Every frame the amplifier has taken, whole or not.
+  int Frames() const {
+    std::lock_guard lock(mutex_);
+    return frames_;
+  }
 
   AmpEngine engine;
   std::atomic<int> connectKeys{0};
@@ -59,6 +66,7 @@ class PtyAmplifier {
   std::thread bridge_;
   mutable std::mutex mutex_;
   std::vector<int> keys_;
+  int frames_ = 0;
 };
 
 // Whether `shown` is what the window must show for the amplifier's display of

@@ -10,13 +10,13 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "platform/QtSettingsStore.h"
+#include "tests/support/ScriptedLink.h"
 #include "ui/AboutBox.h"
+#include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
-#include "ui/BasicKeypadWindow.h"
-#include "platform/QtSettingsStore.h"
 #include "ui/ProgressWindow.h"
-#include "tests/support/ScriptedLink.h"
 
 using namespace amppanel;
 
@@ -45,9 +45,9 @@ class SharedStore final : public SettingsStore {
 };
 
 std::unique_ptr<MainWindow> Form(MemorySettingsStore& store,
-                             const BuildProfile& profile = SerialProfile()) {
-  auto form = std::make_unique<MainWindow>(profile, std::make_unique<test::ScriptedLink>(), RealClock(),
-                                       std::make_unique<SharedStore>(store));
+                                 const BuildProfile& profile = SerialProfile()) {
+  auto form = std::make_unique<MainWindow>(profile, std::make_unique<test::ScriptedLink>(),
+                                           RealClock(), std::make_unique<SharedStore>(store));
   return form;
 }
 
