@@ -35,7 +35,11 @@ bool PanelSession::DeferWhileStopping(std::function<void()> fn) {
 }
 
 void PanelSession::WhenIdle(std::function<void()> fn) {
-  if (!DeferWhileStopping(fn)) fn();
+  if (Stopping()) {
+    deferred_.push_back(std::move(fn));
+  } else {
+    fn();
+  }
 }
 
 void PanelSession::EndStop() {

@@ -108,7 +108,7 @@ class PanelSession {
   void ShutdownNow();
 
  private:
-  void RunConnect(OneShotWorker& worker, const ConnectContext& context);
+  void RunConnect(OneShotWorker& worker, const ConnectContext& base);
   void GoOnLine();
   void GoOffLine();
   void PulseOnLine(OneShotWorker& worker);

@@ -37,26 +37,46 @@ void Assign(F& slot, UsbRawProc proc) {
 
 void AssignSlot(UsbDriverCalls& c, std::size_t row, UsbRawProc p) {
   switch (row) {
-    case 0: return Assign(c.openByIndex, p);
-    case 1: return Assign(c.close, p);
-    case 2: return Assign(c.read, p);
-    case 3: return Assign(c.write, p);
-    case 4: return Assign(c.postOpenCall, p);
-    case 5: return Assign(c.setBaudRate, p);
-    case 6: return Assign(c.setDataFormat, p);
-    case 7: return Assign(c.setFlowControl, p);
-    case 8: return Assign(c.lineRestA, p);
-    case 9: return Assign(c.linePulseA, p);
-    case 10: return Assign(c.linePulseB, p);
-    case 11: return Assign(c.lineRestB, p);
-    case 12: return Assign(c.purge, p);
-    case 13: return Assign(c.setTimeouts, p);
-    case 14: return Assign(c.openById, p);
-    case 15: return Assign(c.postOpenSetting, p);
-    case 16: return Assign(c.afterFailure, p);
-    case 17: return Assign(c.countDevices, p);
-    case 18: return Assign(c.deviceDetail, p);
-    default: return;
+    case 0:
+      return Assign(c.openByIndex, p);
+    case 1:
+      return Assign(c.close, p);
+    case 2:
+      return Assign(c.read, p);
+    case 3:
+      return Assign(c.write, p);
+    case 4:
+      return Assign(c.postOpenCall, p);
+    case 5:
+      return Assign(c.setBaudRate, p);
+    case 6:
+      return Assign(c.setDataFormat, p);
+    case 7:
+      return Assign(c.setFlowControl, p);
+    case 8:
+      return Assign(c.lineRestA, p);
+    case 9:
+      return Assign(c.linePulseA, p);
+    case 10:
+      return Assign(c.linePulseB, p);
+    case 11:
+      return Assign(c.lineRestB, p);
+    case 12:
+      return Assign(c.purge, p);
+    case 13:
+      return Assign(c.setTimeouts, p);
+    case 14:
+      return Assign(c.openById, p);
+    case 15:
+      return Assign(c.postOpenSetting, p);
+    case 16:
+      return Assign(c.afterFailure, p);
+    case 17:
+      return Assign(c.countDevices, p);
+    case 18:
+      return Assign(c.deviceDetail, p);
+    default:
+      return;
   }
 }
 
@@ -78,8 +98,8 @@ std::string FillD2xxCalls(UsbDriverCalls& calls,
     }
     if (!missing.empty()) missing += ", ";
     if (byOrdinal) {
-      missing += std::to_string(e.ordinal) + " (" + std::string(e.name) + ", " +
-                 std::string(e.role) + ")";
+      missing +=
+          std::to_string(e.ordinal) + " (" + std::string(e.name) + ", " + std::string(e.role) + ")";
     } else {
       missing += std::string(e.name) + " (" + std::string(e.role) + ")";
     }

@@ -51,8 +51,8 @@ struct UsbDriverCalls {
   UsbStatus(AMP_D2XX_CALL* setBaudRate)(UsbHandle handle, UsbDword baud);
   UsbStatus(AMP_D2XX_CALL* setDataFormat)(UsbHandle handle, std::uint8_t wordLength,
                                           std::uint8_t stopBits, std::uint8_t parity);
-  UsbStatus(AMP_D2XX_CALL* setFlowControl)(UsbHandle handle, std::uint16_t mode,
-                                           std::uint8_t on, std::uint8_t off);
+  UsbStatus(AMP_D2XX_CALL* setFlowControl)(UsbHandle handle, std::uint16_t mode, std::uint8_t on,
+                                           std::uint8_t off);
   UsbStatus(AMP_D2XX_CALL* lineRestA)(UsbHandle handle);
   UsbStatus(AMP_D2XX_CALL* linePulseA)(UsbHandle handle);
   UsbStatus(AMP_D2XX_CALL* linePulseB)(UsbHandle handle);

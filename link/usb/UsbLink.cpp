@@ -86,8 +86,7 @@ LinkResult UsbLink::Write(std::span<const std::uint8_t> data) {
   const UsbDword ask = Count(data.size());
   UsbDword written = 0;
   // D2XX takes a non-const buffer; it does not write to it.
-  const UsbStatus s =
-      calls->write(handle_, const_cast<std::uint8_t*>(data.data()), ask, &written);
+  const UsbStatus s = calls->write(handle_, const_cast<std::uint8_t*>(data.data()), ask, &written);
   return {Status(s), std::min<std::size_t>(written, ask)};
 }
 
@@ -134,9 +133,11 @@ void UsbLink::Configure() {
     std::shared_lock lock(handleMutex_);
     const UsbDriverCalls* c = Calls();
     const UsbLocations& at = kUsbLocations;
-    if (c == nullptr) RaiseLinkError(profile_, static_cast<int>(kUsbInvalidHandle), at.postOpenSetting);
-    const UsbHandle h = handle_;
-    RaiseLinkError(profile_, Status(c->postOpenSetting(h, kUsbPostOpenSetting)), at.postOpenSetting);
+    if (c == nullptr)
+      RaiseLinkError(profile_, static_cast<int>(kUsbInvalidHandle), at.postOpenSetting);
+    UsbHandle h = handle_;  // the handle itself, not what it points to, stays put
+    RaiseLinkError(profile_, Status(c->postOpenSetting(h, kUsbPostOpenSetting)),
+                   at.postOpenSetting);
     RaiseLinkError(profile_, Status(c->postOpenCall(h)), at.postOpenCall);
     RaiseLinkError(profile_, Status(c->setBaudRate(h, kUsbBaud)), at.baudRate);
     RaiseLinkError(profile_, Status(c->setDataFormat(h, 8, 0, 0)), at.dataFormat);

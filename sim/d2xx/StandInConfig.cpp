@@ -60,8 +60,7 @@ bool ParseStandInDevices(std::string_view text, std::vector<StandInDevice>& devi
     StandInDevice d;
     const auto colon = item.find(':');
     d.id = std::string(Trim(item.substr(0, colon)));
-    if (colon != std::string_view::npos &&
-        !Number(Trim(item.substr(colon + 1)), d.flags)) {
+    if (colon != std::string_view::npos && !Number(Trim(item.substr(colon + 1)), d.flags)) {
       error = "bad device flags in \"" + std::string(item) + "\"";
       return false;
     }
@@ -142,8 +141,7 @@ bool ParseStandInConfigText(std::string_view text, StandInConfig& config, std::s
     std::string error;
     if (eq == std::string_view::npos) {
       error = "expected key = value";
-    } else if (ApplyStandInSetting(Trim(line.substr(0, eq)), line.substr(eq + 1), config,
-                                   error)) {
+    } else if (ApplyStandInSetting(Trim(line.substr(0, eq)), line.substr(eq + 1), config, error)) {
       continue;
     }
     errors += "line " + std::to_string(number) + ": " + error + "\n";
@@ -162,13 +160,15 @@ StandInConfig LoadStandInConfig(const EnvLookup& env, std::string& errors) {
       std::ostringstream text;
       text << in.rdbuf();
       std::string fileErrors;
-      if (!ParseStandInConfigText(text.str(), config, fileErrors)) errors += *file + ": " + fileErrors;
+      if (!ParseStandInConfigText(text.str(), config, fileErrors))
+        errors += *file + ": " + fileErrors;
     }
   }
-  const std::pair<const char*, const char*> variables[] = {
-      {kStandInDevicesVariable, "devices"}, {kStandInFailVariable, "fail"},
-      {kStandInCutAfterVariable, "cut_after"}, {kStandInAmpsimVariable, "ampsim"},
-      {kStandInLogVariable, "log"}};
+  const std::pair<const char*, const char*> variables[] = {{kStandInDevicesVariable, "devices"},
+                                                           {kStandInFailVariable, "fail"},
+                                                           {kStandInCutAfterVariable, "cut_after"},
+                                                           {kStandInAmpsimVariable, "ampsim"},
+                                                           {kStandInLogVariable, "log"}};
   for (const auto& [variable, key] : variables) {
     const auto value = env(variable);
     if (!value) continue;

@@ -44,7 +44,7 @@ struct StandInFailure {
 struct StandInConfig {
   std::vector<StandInDevice> devices{StandInDevice{kStandInDefaultId}};
   std::vector<StandInFailure> failures;
-  int cutAfterFrames = 0;             // 0: never
+  int cutAfterFrames = 0;               // 0: never
   std::vector<std::string> ampsimArgs;  // ampsim's options for the amplifier
   std::string logPath;                  // empty: no log
 };

@@ -12,10 +12,10 @@ namespace {
 using Steady = std::chrono::steady_clock;
 
 constexpr UsbStatus kInvalidParameter = 6;
-constexpr UsbDword kDeviceType232R = 5;         // FT_DEVICE_232R
+constexpr UsbDword kDeviceType232R = 5;          // FT_DEVICE_232R
 constexpr UsbDword kVendorProduct = 0x04036001;  // VID 0403, PID 6001
 constexpr UsbDword kOpenByDescription = 2;
-constexpr std::size_t kReportedIdChars = 15;     // D2XX fills at most 16 bytes
+constexpr std::size_t kReportedIdChars = 15;  // D2XX fills at most 16 bytes
 constexpr std::size_t kReportedDescriptionChars = 63;
 
 std::string RoleOf(std::string_view name) {
@@ -426,7 +426,8 @@ UsbStatus StandInD2xx::GetDeviceInfoDetail(UsbDword index, UsbDword* flags, UsbD
       const std::string text = d.info.description.substr(0, kReportedDescriptionChars);
       if (description) std::memcpy(description, text.c_str(), text.size() + 1);
       if (handle) *handle = d.open ? &d : nullptr;
-      shown = " [\"" + serial + "\", flags " + std::to_string(d.info.flags | (d.open ? 1u : 0u)) + "]";
+      shown =
+          " [\"" + serial + "\", flags " + std::to_string(d.info.flags | (d.open ? 1u : 0u)) + "]";
     }
   }
   Log(at, "FT_GetDeviceInfoDetail(" + args + ")" + Status(s, false) + shown);

@@ -41,8 +41,7 @@ class StandInD2xx {
   UsbStatus SetBaudRate(UsbHandle handle, UsbDword baud);
   UsbStatus SetDataCharacteristics(UsbHandle handle, std::uint8_t bits, std::uint8_t stop,
                                    std::uint8_t parity);
-  UsbStatus SetFlowControl(UsbHandle handle, std::uint16_t mode, std::uint8_t on,
-                           std::uint8_t off);
+  UsbStatus SetFlowControl(UsbHandle handle, std::uint16_t mode, std::uint8_t on, std::uint8_t off);
   UsbStatus SetDtr(UsbHandle handle);
   UsbStatus ClrDtr(UsbHandle handle);
   UsbStatus SetRts(UsbHandle handle);

@@ -43,8 +43,7 @@ AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_ResetDevice(UsbHandle h) {
 AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_SetBaudRate(UsbHandle h, UsbDword baud) {
   return D().SetBaudRate(h, baud);
 }
-AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_SetDataCharacteristics(UsbHandle h,
-                                                                     std::uint8_t bits,
+AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_SetDataCharacteristics(UsbHandle h, std::uint8_t bits,
                                                                      std::uint8_t stop,
                                                                      std::uint8_t parity) {
   return D().SetDataCharacteristics(h, bits, stop, parity);
@@ -68,8 +67,7 @@ AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_OpenEx(void* arg, UsbDword selecto
                                                      UsbHandle* handle) {
   return D().OpenEx(arg, selector, handle);
 }
-AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_SetResetPipeRetryCount(UsbHandle h,
-                                                                     UsbDword count) {
+AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_SetResetPipeRetryCount(UsbHandle h, UsbDword count) {
   return D().SetResetPipeRetryCount(h, count);
 }
 #if !defined(AMP_STANDIN_WITHOUT_CYCLEPORT)
@@ -78,11 +76,12 @@ AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_CyclePort(UsbHandle h) { return D(
 AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_CreateDeviceInfoList(UsbDword* count) {
   return D().CreateDeviceInfoList(count);
 }
-AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_GetDeviceInfoDetail(
-    UsbDword index, UsbDword* flags, UsbDword* type, UsbDword* id, UsbDword* location,
-    void* idString, void* description, UsbHandle* handle) {
-  return D().GetDeviceInfoDetail(index, flags, type, id, location, idString, description,
-                                 handle);
+AMP_STANDIN_EXPORT UsbStatus AMP_D2XX_CALL FT_GetDeviceInfoDetail(UsbDword index, UsbDword* flags,
+                                                                  UsbDword* type, UsbDword* id,
+                                                                  UsbDword* location,
+                                                                  void* idString, void* description,
+                                                                  UsbHandle* handle) {
+  return D().GetDeviceInfoDetail(index, flags, type, id, location, idString, description, handle);
 }
 
 // Not a D2XX name: closes every handle and reads the configuration again from
@@ -108,11 +107,22 @@ AMP_STANDIN_EXPORT void AMP_D2XX_CALL AmpPanelStandIn_Reset() {
 #else
 #define AMP_STANDIN_CYCLEPORT FT_CyclePort
 #endif
-[[maybe_unused]] static constexpr amppanel::UsbDriverCalls kSignatures{
-    FT_Open,        FT_Close,         FT_Read,
-    FT_Write,       FT_ResetDevice,   FT_SetBaudRate,
-    FT_SetDataCharacteristics, FT_SetFlowControl, FT_SetDtr,
-    FT_ClrDtr,      FT_SetRts,        FT_ClrRts,
-    FT_Purge,       FT_SetTimeouts,   FT_OpenEx,
-    FT_SetResetPipeRetryCount, AMP_STANDIN_CYCLEPORT, FT_CreateDeviceInfoList,
-    FT_GetDeviceInfoDetail};
+[[maybe_unused]] static constexpr amppanel::UsbDriverCalls kSignatures{FT_Open,
+                                                                       FT_Close,
+                                                                       FT_Read,
+                                                                       FT_Write,
+                                                                       FT_ResetDevice,
+                                                                       FT_SetBaudRate,
+                                                                       FT_SetDataCharacteristics,
+                                                                       FT_SetFlowControl,
+                                                                       FT_SetDtr,
+                                                                       FT_ClrDtr,
+                                                                       FT_SetRts,
+                                                                       FT_ClrRts,
+                                                                       FT_Purge,
+                                                                       FT_SetTimeouts,
+                                                                       FT_OpenEx,
+                                                                       FT_SetResetPipeRetryCount,
+                                                                       AMP_STANDIN_CYCLEPORT,
+                                                                       FT_CreateDeviceInfoList,
+                                                                       FT_GetDeviceInfoDetail};

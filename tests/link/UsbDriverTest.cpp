@@ -83,7 +83,9 @@ TEST(UsbBinding, FillingReportsEveryMissingEntryAndLeavesItsSlotEmpty) {
   const std::string byName = FillD2xxCalls(
       calls, [&](const D2xxEntry& e) { return e.ordinal == 3 ? nullptr : dummy; }, false);
   EXPECT_EQ(byName, "FT_Read (UsbRead)");
-  EXPECT_EQ(FillD2xxCalls(calls, [&](const D2xxEntry&) { return dummy; }, false), "");
+  EXPECT_EQ(FillD2xxCalls(
+                calls, [&](const D2xxEntry&) { return dummy; }, false),
+            "");
   EXPECT_TRUE(D2xxCallsComplete(calls));
 }
 
@@ -252,10 +254,10 @@ UsbDriverSource FakeBackend() {
   return [] {
     auto d = std::make_shared<UsbDriver>();
     d->name = "fake backend";
-    d->calls = {FakeOpen,      FakeClose,      FakeRead,       FakeWrite,      FakeHandleOnly,
-                FakeDword,     FakeFormat,     FakeFlow,       FakeHandleOnly, FakeHandleOnly,
-                FakeHandleOnly, FakeHandleOnly, FakePurge,     FakeTimeouts,   FakeOpenEx,
-                FakeDword,     FakeHandleOnly, FakeCount,      FakeDetail};
+    d->calls = {FakeOpen,       FakeClose,      FakeRead,  FakeWrite,      FakeHandleOnly,
+                FakeDword,      FakeFormat,     FakeFlow,  FakeHandleOnly, FakeHandleOnly,
+                FakeHandleOnly, FakeHandleOnly, FakePurge, FakeTimeouts,   FakeOpenEx,
+                FakeDword,      FakeHandleOnly, FakeCount, FakeDetail};
     return UsbDriverLoad{d, ""};
   };
 }

@@ -54,11 +54,11 @@ TEST_P(UsbLinkOpen, ChoosesIndexOrIdString) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsbLinkOpen,
-    ::testing::Values(
-        OpenCase{"EnabledButEmpty", "", true, "FT_Open", "FT_Open(0)"},
-        OpenCase{"SetButDisabled", "KALDOR02", false, "FT_Open", "FT_Open(0)"},
-        OpenCase{"Neither", "", false, "FT_Open", "FT_Open(0)"},
-        OpenCase{"BothSet", "KALDOR02", true, "FT_OpenEx", "FT_OpenEx(\"KALDOR02\", 1)"}),
+    ::testing::Values(OpenCase{"EnabledButEmpty", "", true, "FT_Open", "FT_Open(0)"},
+                      OpenCase{"SetButDisabled", "KALDOR02", false, "FT_Open", "FT_Open(0)"},
+                      OpenCase{"Neither", "", false, "FT_Open", "FT_Open(0)"},
+                      OpenCase{"BothSet", "KALDOR02", true, "FT_OpenEx",
+                               "FT_OpenEx(\"KALDOR02\", 1)"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(UsbLinkStandIn, AMissingDeviceOrIdReportsTheDriverStatusAndLeavesTheLinkClosed) {
@@ -85,10 +85,15 @@ TEST(UsbLinkStandIn, ConfigureMakesTheEightCallsWithTheirArguments) {
   UsbLink link;
   ASSERT_EQ(link.Open({}), kLinkOk);
   link.Configure();
-  const std::vector<std::string> expected = {
-      "FT_Open",           "FT_SetResetPipeRetryCount", "FT_ResetDevice",
-      "FT_SetBaudRate",    "FT_SetDataCharacteristics", "FT_SetFlowControl",
-      "FT_SetTimeouts",    "FT_SetDtr",                 "FT_ClrRts"};
+  const std::vector<std::string> expected = {"FT_Open",
+                                             "FT_SetResetPipeRetryCount",
+                                             "FT_ResetDevice",
+                                             "FT_SetBaudRate",
+                                             "FT_SetDataCharacteristics",
+                                             "FT_SetFlowControl",
+                                             "FT_SetTimeouts",
+                                             "FT_SetDtr",
+                                             "FT_ClrRts"};
   EXPECT_EQ(standIn.Calls(), expected);
   const auto log = standIn.Log();
   auto line = [&](const char* name) {
@@ -130,16 +135,16 @@ TEST_P(UsbLinkConfigureFailure, ReportsItsOwnLocationAndClosesTheHandle) {
   EXPECT_EQ(calls.back(), "FT_Close");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachCall, UsbLinkConfigureFailure,
-    ::testing::Values(ConfigureFailure{"FT_SetResetPipeRetryCount", 1029},
-                      ConfigureFailure{"FT_ResetDevice", 1030},
-                      ConfigureFailure{"FT_SetBaudRate", 1031},
-                      ConfigureFailure{"FT_SetDataCharacteristics", 1032},
-                      ConfigureFailure{"FT_SetFlowControl", 1033},
-                      ConfigureFailure{"FT_SetTimeouts", 1034},
-                      ConfigureFailure{"FT_SetDtr", 1035}, ConfigureFailure{"FT_ClrRts", 1036}),
-    [](const auto& p) { return std::string(p.param.call); });
+INSTANTIATE_TEST_SUITE_P(EachCall, UsbLinkConfigureFailure,
+                         ::testing::Values(ConfigureFailure{"FT_SetResetPipeRetryCount", 1029},
+                                           ConfigureFailure{"FT_ResetDevice", 1030},
+                                           ConfigureFailure{"FT_SetBaudRate", 1031},
+                                           ConfigureFailure{"FT_SetDataCharacteristics", 1032},
+                                           ConfigureFailure{"FT_SetFlowControl", 1033},
+                                           ConfigureFailure{"FT_SetTimeouts", 1034},
+                                           ConfigureFailure{"FT_SetDtr", 1035},
+                                           ConfigureFailure{"FT_ClrRts", 1036}),
+                         [](const auto& p) { return std::string(p.param.call); });
 
 TEST(UsbLinkStandIn, ARoleNameSelectsTheCallToFailToo) {
   StandInSession standIn({.fail = "UsbSetBaudRate:1:7"});

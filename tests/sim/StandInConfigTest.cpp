@@ -62,8 +62,8 @@ TEST(StandInConfig, FailuresSelectACallByNameOrRoleAndAnOccurrence) {
   EXPECT_EQ(f[1].status, 7u);
   EXPECT_TRUE(f[2].Matches("FT_Open", "UsbOpenByIndex", 1));
   EXPECT_FALSE(f[2].Matches("FT_OpenEx", "UsbOpenById", 1));
-  for (const char* bad : {"FT_Read", "FT_Read:0:4", "FT_Read:1", ":1:4", "FT_Read:x:4",
-                          "FT_Read:1:y"}) {
+  for (const char* bad :
+       {"FT_Read", "FT_Read:0:4", "FT_Read:1", ":1:4", "FT_Read:x:4", "FT_Read:1:y"}) {
     EXPECT_FALSE(ParseStandInFailures(bad, f, error)) << bad;
   }
 }
@@ -80,11 +80,10 @@ TEST(StandInConfig, TheFileIsReadFirstAndTheVariablesWin) {
            "log = /tmp/from-file.log\n";
   }
   std::string errors;
-  const StandInConfig c = LoadStandInConfig(
-      FakeEnv({{kStandInConfigVariable, path.string()},
-               {kStandInDevicesVariable, "ENV1"},
-               {kStandInLogVariable, "/tmp/from-env.log"}}),
-      errors);
+  const StandInConfig c = LoadStandInConfig(FakeEnv({{kStandInConfigVariable, path.string()},
+                                                     {kStandInDevicesVariable, "ENV1"},
+                                                     {kStandInLogVariable, "/tmp/from-env.log"}}),
+                                            errors);
   std::filesystem::remove(path);
   EXPECT_EQ(errors, "");
   ASSERT_EQ(c.devices.size(), 1u);

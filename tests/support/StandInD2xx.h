@@ -19,9 +19,9 @@ std::string StandInLibrary();
 std::string StandInLibraryWithoutCyclePort();
 
 struct StandInCall {
-  double ms = 0;       // since the library was loaded
-  std::string name;    // "FT_SetBaudRate", or "engine" for a frame the amplifier got
-  std::string text;    // the whole line after the time
+  double ms = 0;     // since the library was loaded
+  std::string name;  // "FT_SetBaudRate", or "engine" for a frame the amplifier got
+  std::string text;  // the whole line after the time
 };
 
 class StandInSession {
