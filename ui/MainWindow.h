@@ -21,6 +21,7 @@
 #include "platform/Settings.h"
 #include "platform/SettingsStore.h"
 #include "session/PanelSession.h"
+#include "ui/ConnectionDialog.h"
 #include "ui/Dialogs.h"
 
 class QAction;
@@ -99,6 +100,10 @@ class MainWindow : public QMainWindow, private SessionObserver {
   // Runs the connection settings action from the event loop, as a request
   // posted after a failed connection does.
   void SetAutoConfigPoster(std::function<void()> post) { postAutoConfig_ = std::move(post); }
+  // The program's connection settings dialog; without one, ConfigureConnection
+  // only emits ConfigureConnectionRequested.
+  void SetConnectionDialog(std::unique_ptr<ConnectionDialog> dialog);
+  ConnectionDialog* GetConnectionDialog() const { return connectionDialog_.get(); }
   void ConfigureConnection();
   void SelectPreset(int n);
   void RecallPreset(int n);
@@ -168,6 +173,7 @@ class MainWindow : public QMainWindow, private SessionObserver {
   std::unique_ptr<SettingsStore> store_;
   PanelSettings panel_;
   std::function<void()> postAutoConfig_;
+  std::unique_ptr<ConnectionDialog> connectionDialog_;
   // Frame margins in force when the window's size was last set: when the
   // window manager frames the window later, the outer size is kept, not the
   // client size.

@@ -123,7 +123,19 @@ void MainWindow::SaveSettings() {
   store_->Flush();
 }
 
-void MainWindow::ConfigureConnection() { emit ConfigureConnectionRequested(); }
+void MainWindow::SetConnectionDialog(std::unique_ptr<ConnectionDialog> dialog) {
+  connectionDialog_ = std::move(dialog);
+}
+
+void MainWindow::ConfigureConnection() {
+  emit ConfigureConnectionRequested();
+  // A disabled action does nothing: the link is open or being opened.
+  QAction* action = Action("actConfigureConnection");
+  if (connectionDialog_ == nullptr || closing_ || (action != nullptr && !action->isEnabled())) {
+    return;
+  }
+  if (connectionDialog_->Edit(Settings())) RefreshWindowState();
+}
 
 // ---- presets ----------------------------------------------------------------
 

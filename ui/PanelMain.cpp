@@ -10,7 +10,8 @@
 namespace amppanel {
 
 int RunPanel(int& argc, char** argv, const BuildProfile& profile,
-             const std::function<std::unique_ptr<Link>()>& makeLink) {
+             const std::function<std::unique_ptr<Link>()>& makeLink,
+             const std::function<std::unique_ptr<ConnectionDialog>(MainWindow&)>& makeDialog) {
   QApplication app(argc, argv);
   const QString name = QString::fromUtf8(profile.programName.data(),
                                          static_cast<qsizetype>(profile.programName.size()));
@@ -26,6 +27,7 @@ int RunPanel(int& argc, char** argv, const BuildProfile& profile,
     instance->PostAutoOpen();
     auto* form = new MainWindow(profile, makeLink(), RealClock(), MakeSettingsStore(profile));
     form->setAttribute(Qt::WA_DeleteOnClose);
+    if (makeDialog) form->SetConnectionDialog(makeDialog(*form));
     SingleInstance* guard = instance.get();
     form->SetAutoConfigPoster([guard] { guard->PostAutoConfig(); });
     guard->Listen({

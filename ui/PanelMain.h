@@ -6,13 +6,19 @@
 
 #include "core/BuildProfile.h"
 #include "link/Link.h"
+#include "ui/ConnectionDialog.h"
 
 namespace amppanel {
+
+class MainWindow;
 
 // Runs the program: a second copy brings the first to the front and ends
 // without a window; the first copy connects by itself once its windows exist.
 // Returns 0 in every case.
+// makeDialog makes the program's connection settings dialog over the main
+// window (none: the action only asks for one).
 int RunPanel(int& argc, char** argv, const BuildProfile& profile,
-             const std::function<std::unique_ptr<Link>()>& makeLink);
+             const std::function<std::unique_ptr<Link>()>& makeLink,
+             const std::function<std::unique_ptr<ConnectionDialog>(MainWindow&)>& makeDialog = {});
 
 }  // namespace amppanel
