@@ -1,9 +1,11 @@
 #include "session/PanelSession.h"
 
 #include "display/Renderer.h"
+#include "display/TextLines.h"
 #include "keys/Keys.h"
 #include "protocol/Frames.h"
 #include "protocol/PollStep.h"
+#include "update/Upload.h"
 
 namespace amppanel {
 
@@ -205,6 +207,10 @@ void PanelSession::CheckPollStatus() {
 void PanelSession::HandleFailure(const std::string& text) {
   if (DeferWhileStopping([this, text] { HandleFailure(text); })) return;
   if (shutDown_) return;
+  if (updating_) {
+    updating_ = false;
+    observer_.ShowUpdating(false, false);
+  }
   if (onLine_) {
     StopPolling();
     // The USB program resets the device before the disconnect closes it.
@@ -225,7 +231,7 @@ bool PanelSession::Pulsing() const { return pulseWorker_ && !pulseWorker_->Finis
 
 void PanelSession::PulseOn() {
   if (DeferWhileStopping([this] { PulseOn(); })) return;
-  if (shutDown_ || Pulsing()) return;
+  if (shutDown_ || Pulsing() || updating_) return;
   // No poll may run while the line is up.
   StopPolling();
   pulseWorker_ = workers_.Start<OneShotWorker>(
@@ -267,6 +273,76 @@ void PanelSession::SendKey(std::uint8_t code) {
 void PanelSession::ResetDisplay(Rgb background) {
   if (!image_) return;
   image_->ResetDisplay(background);
+  observer_.ShowDisplay();
+}
+
+// ---- firmware update -----------------------------------------------------------
+
+void PanelSession::StartUpdate(const std::string& packagePath) {
+  if (DeferWhileStopping([this, packagePath] { StartUpdate(packagePath); })) return;
+  if (shutDown_ || !onLine_ || updating_) return;
+  // The upload owns the link alone for its whole run.
+  StopPolling();
+  PrepareLinkForUpload(*link_, profile_);
+  updating_ = true;
+  workers_.Start<OneShotWorker>(
+      ui_, clock_, [this, packagePath](OneShotWorker& w) { RunUpdate(w, packagePath); },
+      [this](OneShotWorker& w) { ShowUpdateStatus(w.StatusText()); }, WorkerFailureHandler());
+}
+
+void PanelSession::RunUpdate(OneShotWorker& worker, const std::string& packagePath) {
+  UploadContext context{
+      .link = *link_,
+      .profile = profile_,
+      .packagePath = packagePath,
+      .disableActions =
+          [this] { ui_.Synchronize([this] { observer_.ShowUpdating(true, false); }); },
+      .showError =
+          [this](const std::string& text) {
+            ui_.Synchronize([this, &text] {
+              if (!shutDown_) observer_.ReportUpdateFailure(text);
+            });
+          },
+      .reportLinkFailure =
+          [this](const FT_Exception& failure) {
+            const std::string text = failure.what();
+            // As after a failed connection: the serial program also offers the
+            // connection settings.
+            ui_.Synchronize([this, &text] {
+              if (!shutDown_) observer_.ReportConnectFailure(text);
+            });
+          },
+      .pulseOnLine =
+          [this, &worker] {
+            link_->LinePulse();
+            worker.Sleep(kOnPulse);
+            link_->LineRest();
+            ui_.Synchronize([this] {
+              if (onLine_ && !pollWorker_ && !shutDown_) StartPolling();
+            });
+          },
+      .finish =
+          [this](const UploadOutcome& outcome) {
+            ui_.Synchronize([this, &outcome] {
+              updating_ = false;
+              // The USB program leaves the keys off after a failed update until
+              // the next connection.
+              const bool keysUsable =
+                  profile_.link == LinkKind::kSerial || outcome.result == UploadResult::kSucceeded;
+              observer_.ShowUpdating(false, keysUsable && onLine_);
+              if (onLine_ && !pollWorker_ && !shutDown_) StartPolling();
+            });
+          },
+  };
+  UploadFirmware(worker, context);
+}
+
+void PanelSession::ShowUpdateStatus(const std::string& text) {
+  if (!image_) return;
+  // Rows 0, 1 and 7 keep what the amplifier showed last; the text stays until
+  // the first frame accepted after polling resumes.
+  ClearMessageRows(*image_);
+  WriteText(*image_, 0, 3, text);
   observer_.ShowDisplay();
 }
 

@@ -52,6 +52,12 @@ class SessionObserver {
   // The link failed while on-line, or a worker ended by an exception nobody
   // expected; the session has disconnected already.
   virtual void ReportLinkFailure(const std::string& text) = 0;
+  // A firmware update started (the operator's commands that could disturb it
+  // go away) or ended; keysUsable says whether the front-panel keys work again.
+  virtual void ShowUpdating(bool updating, bool keysUsable) = 0;
+  // The package or the loader conversation failed; called while the upload
+  // waits, before it tells the amplifier to go back to normal.
+  virtual void ReportUpdateFailure(const std::string& text) = 0;
 };
 
 class PanelSession {
@@ -92,6 +98,12 @@ class PanelSession {
   void SetFrozen(bool frozen);
   // Writes a key frame (nothing when the link is closed).
   void SendKey(std::uint8_t code);
+
+  // Stops polling and uploads the package on a worker; the progress is drawn
+  // into the display's message rows. Throws FT_Exception when the link cannot
+  // be prepared (the USB time-outs), leaving polling stopped.
+  void StartUpdate(const std::string& packagePath);
+  bool Updating() const { return updating_; }
   void StartPolling();
   void StopPolling();
 
@@ -112,6 +124,8 @@ class PanelSession {
   void GoOnLine();
   void GoOffLine();
   void PulseOnLine(OneShotWorker& worker);
+  void RunUpdate(OneShotWorker& worker, const std::string& packagePath);
+  void ShowUpdateStatus(const std::string& text);
   void DecodeFrame();
   void CheckPollStatus();
   // Ends the connection after a failure and tells the operator why.
@@ -135,6 +149,7 @@ class PanelSession {
   bool onLine_ = false;
   bool connecting_ = false;
   bool frozen_ = false;
+  bool updating_ = false;
   bool shutDown_ = false;
   // Set to end a connection sequence early (disconnect, shutdown).
   std::atomic<bool> abortConnect_{false};

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "link/LinkStatus.h"
 #include "protocol/Frames.h"
 #include "ui/AboutBox.h"
 #include "ui/ActionTable.h"
@@ -14,6 +15,7 @@
 #include "ui/ProgressWindow.h"
 #include "ui/QtDialogs.h"
 #include "ui/QtUiThread.h"
+#include "update/Upload.h"
 
 namespace amppanel {
 namespace {
@@ -21,6 +23,9 @@ namespace {
 constexpr int kPanelThickness = 2;
 constexpr int kStatusBarHeight = 19;
 constexpr int kProgressStep = 3;
+// The loader accepts a package only at 115200 baud.
+constexpr int kUpdateBaudIndex = 6;
+constexpr char kUpdateBaudText[] = "Firmware update is allowed \rat 115200 Baud only.";
 
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -112,6 +117,7 @@ void MainWindow::CreateActions() {
   connect(Action("actClose"), &QAction::triggered, this, [this] { Disconnect(); });
   connect(Action("actExit"), &QAction::triggered, this, [this] { close(); });
   connect(Action("actFreeze"), &QAction::triggered, this, [this] { ToggleFreeze(); });
+  connect(Action("actLoadUpdate"), &QAction::triggered, this, [this] { LoadUpdate(); });
   connect(Action("actSave"), &QAction::triggered, this, [this] { SaveStillImageAs(); });
 
   SetEnabled("actClose", false);
@@ -255,6 +261,54 @@ void MainWindow::ReportLinkFailure(const std::string& text) {
   dialogs_->ErrorBox(text);
 }
 
+// ---- firmware update ---------------------------------------------------------
+
+void MainWindow::LoadUpdate() {
+  QAction* action = Action("actLoadUpdate");
+  if (closing_ || action == nullptr || !action->isEnabled()) return;
+  if (profile_.link == LinkKind::kSerial && Settings().baudIndex != kUpdateBaudIndex) {
+    Disconnect();
+    dialogs_->ErrorBox(kUpdateBaudText);
+    ConfigureConnection();
+    return;
+  }
+  SendKey(kArmLoaderCode);
+  FileDialogOptions options;
+  options.title = "Open Package file";
+  options.filter = profile_.link == LinkKind::kSerial ? "Package file (.PK3) (*.PK3)"
+                                                      : "Package file (.pk3) (*.pk3)";
+  const auto path = dialogs_->OpenFile(options);
+  if (!path) {
+    SendKey(kCancelCode);
+    return;
+  }
+  try {
+    session_->StartUpdate(*path);
+  } catch (const FT_Exception& e) {
+    // The update did not start; polling stays stopped until a new connection
+    // or ON starts it again.
+    dialogs_->ErrorBox(e.what());
+  }
+}
+
+void MainWindow::ShowUpdating(bool updating, bool keysUsable) {
+  const bool serial = profile_.link == LinkKind::kSerial;
+  for (const char* name : {"actExit", "actKeypad"}) SetEnabled(name, !updating);
+  if (serial) SetEnabled("actJKeypad", !updating);
+  if (updating) {
+    SetEnabled("actLoadUpdate", false);
+    SetEnabled("actClose", false);
+    DisableKeyActions();
+    return;
+  }
+  if (!OnLine()) return;  // the link went down meanwhile: off-line rules hold
+  SetEnabled("actLoadUpdate", true);
+  SetEnabled("actClose", true);
+  if (keysUsable) EnableKeyActions();
+}
+
+void MainWindow::ReportUpdateFailure(const std::string& text) { dialogs_->ErrorBox(text); }
+
 // ---- drawing ----------------------------------------------------------------
 
 void MainWindow::ResetDisplay(Rgb background) {
@@ -284,6 +338,12 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (session_->Updating()) {
+    // A half-written loader is worse than a window that stays open; every
+    // update ends by itself in bounded time.
+    event->ignore();
+    return;
+  }
   if (session_->Stopping()) {
     // Closing now would tear the session down under the wait that is stopping
     // a worker; the close is honoured as soon as that stop is over.

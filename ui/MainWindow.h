@@ -87,6 +87,9 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void WriteText(int column, int row, std::string_view text);
   void ClearMessageRows();
   void ToggleFreeze();
+  // The firmware update: the serial baud guard, code 100, the package dialog
+  // (101 when cancelled), then the upload.
+  void LoadUpdate();
   void SaveStillImageAs();
   // Panel n of the status bar (0-7 serial, 0-5 USB).
   QLabel* StatusPanel(int n) const;
@@ -154,6 +157,8 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void PollingRestarted() override;
   void ReportConnectFailure(const std::string& text) override;
   void ReportLinkFailure(const std::string& text) override;
+  void ShowUpdating(bool updating, bool keysUsable) override;
+  void ReportUpdateFailure(const std::string& text) override;
   void CreateStatusPanels();
   void CreateViewActions();
   void CreateViewMenus();

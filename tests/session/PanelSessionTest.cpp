@@ -79,6 +79,12 @@ struct RecordingObserver final : SessionObserver {
   void ReportLinkFailure(const std::string& text) override {
     events.push_back("link failure: " + text);
   }
+  void ShowUpdating(bool updating, bool keysUsable) override {
+    events.push_back(updating ? "updating" : keysUsable ? "updated, keys on" : "updated, keys off");
+  }
+  void ReportUpdateFailure(const std::string& text) override {
+    events.push_back("update failure: " + text);
+  }
 
   int Count(const std::string& event) const {
     return static_cast<int>(std::count(events.begin(), events.end(), event));

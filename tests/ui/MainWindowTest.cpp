@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <set>
@@ -177,6 +178,39 @@ class MainWindowTest : public QObject {
     QVERIFY(!h.link->IsOpen());
     QVERIFY(!h.form->Polling());
     if (!closedInsideTheWait) QSKIP("the stop ended before the close arrived");
+  }
+
+  void firmwareUpdateGuardsTheBaudRateAndACancelUndoesTheArming() {
+    {
+      Harness h;
+      h.form->Settings().baudIndex = 5;  // 57600
+      QSignalSpy configure(h.form.get(), &MainWindow::ConfigureConnectionRequested);
+      h.form->Connect();
+      QTRY_VERIFY_WITH_TIMEOUT(h.form->Action("actLoadUpdate")->isEnabled(), 5000);
+      const std::size_t written = h.link->Writes().size();
+      h.form->Action("actLoadUpdate")->trigger();
+      QVERIFY(!h.form->OnLine());
+      QCOMPARE(h.dialogs->Shown().front(),
+               std::string("error: Firmware update is allowed \rat 115200 Baud only."));
+      QCOMPARE(configure.count(), 1);
+      for (std::size_t i = written; i < h.link->Writes().size(); ++i) {
+        QVERIFY2(h.link->Writes()[i] != KeyFrame(SerialProfile(), 100), "nothing armed");
+      }
+    }
+    {
+      Harness h;
+      h.form->Connect();
+      QTRY_VERIFY_WITH_TIMEOUT(h.form->Action("actLoadUpdate")->isEnabled(), 5000);
+      h.dialogs->fileToGive.reset();  // the operator cancels the package dialog
+      h.form->Action("actLoadUpdate")->trigger();
+      QCOMPARE(h.dialogs->Shown().back(), std::string("open: Open Package file"));
+      const auto writes = h.link->Writes();
+      const auto armed = std::find(writes.begin(), writes.end(), KeyFrame(SerialProfile(), 100));
+      QVERIFY(armed != writes.end());
+      QVERIFY(std::find(armed, writes.end(), KeyFrame(SerialProfile(), 101)) != writes.end());
+      QVERIFY(h.form->Polling());
+      QVERIFY(h.form->OnLine());
+    }
   }
 
   void closingDuringRetriesGivesUpQuietly() {
