@@ -65,6 +65,11 @@ class Link {
   }
   // Called after a failed poll, before the link is closed.
   virtual void AfterFailure() {}
+  // While set, a read in progress and every new one end at once with what they
+  // have: a stop request must not wait for a peer that trickles a long reply
+  // byte by byte, each just inside the interval time-out. Links whose reads are
+  // bounded by one short driver call may only stop between calls.
+  virtual void InterruptReads(bool /*interrupted*/) {}
 
   // Repeats Read for the missing bytes until the buffer is full, a read returns
   // nothing, or a read reports a failing status.

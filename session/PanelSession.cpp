@@ -166,10 +166,13 @@ void PanelSession::StopPolling() {
   ++stopDepth_;
   // Held here: a handler run during the wait may drop the session's reference.
   const std::shared_ptr<PollWorker> worker = pollWorker_;
-  // A frozen worker must be released before it can see the request.
+  // A frozen worker must be released before it can see the request, and a poll
+  // step reading a reply ends at once, whatever the peer keeps sending.
   if (worker->Suspended()) worker->Resume();
   worker->Terminate();
+  link_->InterruptReads(true);
   worker->WaitFor();
+  link_->InterruptReads(false);
   if (pollWorker_ == worker) pollWorker_.reset();
   workers_.Reap();
   EndStop();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,7 @@ class SerialLink final : public Link {
   int Purge() override;
   void LinePulse() override;  // DTR high
   void LineRest() override;   // DTR low
+  void InterruptReads(bool interrupted) override;
 
   // The device of the last open attempt.
   std::string DevicePath() const;
@@ -58,6 +60,9 @@ class SerialLink final : public Link {
   std::mutex writeMutex_;
   std::unique_ptr<Port> port_;
   std::string devicePath_;
+  std::atomic<bool> interrupted_{false};
+  // Wakes a read waiting for bytes when reads are interrupted (-1: none).
+  int wakeFd_ = -1;
 };
 
 }  // namespace amppanel

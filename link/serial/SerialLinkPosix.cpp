@@ -3,11 +3,13 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -67,7 +69,8 @@ struct Transfer {
 // One read call with the time-outs of a Windows COM port: it ends when the
 // buffer is full, when the total time is up, or when the interval passes after
 // a byte without another one.
-Transfer ReadOnce(int fd, std::span<std::uint8_t> buffer, const SerialTimeouts& t) {
+Transfer ReadOnce(int fd, int wakeFd, const std::atomic<bool>& interrupted,
+                  std::span<std::uint8_t> buffer, const SerialTimeouts& t) {
   Transfer r;
   const auto start = Steady::now();
   const Steady::time_point deadline =
@@ -77,16 +80,16 @@ Transfer ReadOnce(int fd, std::span<std::uint8_t> buffer, const SerialTimeouts& 
     Steady::time_point limit = deadline;
     if (r.count > 0) limit = std::min(limit, lastByte + t.readInterval);
     const auto now = Steady::now();
-    if (now >= limit) break;
-    pollfd p{fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, PollMs(limit - now));
+    if (now >= limit || interrupted.load()) break;
+    std::array<pollfd, 2> p{pollfd{fd, POLLIN, 0}, pollfd{wakeFd, POLLIN, 0}};
+    const int ready = ::poll(p.data(), wakeFd >= 0 ? 2 : 1, PollMs(limit - now));
     if (ready < 0) {
       if (errno == EINTR) continue;
       r.failed = true;
       break;
     }
-    if (ready == 0) continue;
-    if ((p.revents & POLLIN) == 0) {
+    if (ready == 0 || p[0].revents == 0) continue;  // the wake-up: the loop looks again
+    if ((p[0].revents & POLLIN) == 0) {
       r.failed = true;  // hang-up or error without data
       break;
     }
@@ -157,9 +160,25 @@ LinkResult Repeat(Span span, Once once) {
 
 SerialLink::SerialLink(PortResolver resolver, SerialTimeouts timeouts)
     : resolver_(resolver ? std::move(resolver) : PortResolver(ComDevicePath)),
-      timeouts_(timeouts) {}
+      timeouts_(timeouts),
+      wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-SerialLink::~SerialLink() { Close(); }
+SerialLink::~SerialLink() {
+  Close();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void SerialLink::InterruptReads(bool interrupted) {
+  interrupted_.store(interrupted);
+  if (wakeFd_ < 0) return;
+  if (interrupted) {
+    const std::uint64_t one = 1;
+    (void)!::write(wakeFd_, &one, sizeof one);
+  } else {
+    std::uint64_t drained = 0;
+    (void)!::read(wakeFd_, &drained, sizeof drained);
+  }
+}
 
 int SerialLink::Open(const LinkSettings& settings) {
   Close();
@@ -202,8 +221,9 @@ LinkResult SerialLink::Write(std::span<const std::uint8_t> data) {
 LinkResult SerialLink::Read(std::span<std::uint8_t> buffer) {
   if (!port_) return {kLinkIoError, 0};
   const int fd = port_->fd;
-  return Repeat(buffer,
-                [&](std::span<std::uint8_t> rest) { return ReadOnce(fd, rest, timeouts_); });
+  return Repeat(buffer, [&](std::span<std::uint8_t> rest) {
+    return ReadOnce(fd, wakeFd_, interrupted_, rest, timeouts_);
+  });
 }
 
 int SerialLink::Purge() {

@@ -115,8 +115,19 @@ LinkResult SerialLink::Read(std::span<std::uint8_t> buffer) {
   if (!port_) return {kLinkIoError, 0};
   const HANDLE h = port_->handle;
   return Repeat(buffer.size(), [&](std::size_t done, DWORD ask, DWORD* moved) {
-    return ::ReadFile(h, buffer.data() + done, ask, moved, nullptr);
+    if (interrupted_.load()) return TRUE;  // moved stays 0: the read ends here
+    const BOOL ok = ::ReadFile(h, buffer.data() + done, ask, moved, nullptr);
+    // Cut short by InterruptReads: what came so far is the result.
+    if (!ok && ::GetLastError() == ERROR_OPERATION_ABORTED) return TRUE;
+    return ok;
   });
+}
+
+void SerialLink::InterruptReads(bool interrupted) {
+  interrupted_.store(interrupted);
+  if (!interrupted) return;
+  std::lock_guard lock(writeMutex_);
+  if (port_) (void)::CancelIoEx(port_->handle, nullptr);
 }
 
 // Pending reads and writes are left to end by their time-outs.

@@ -94,6 +94,7 @@ LinkResult UsbLink::Read(std::span<std::uint8_t> buffer) {
   std::shared_lock lock(handleMutex_);
   const UsbDriverCalls* calls = Calls();
   if (calls == nullptr) return {static_cast<int>(kUsbInvalidHandle), 0};
+  if (interrupted_.load()) return {};
   const UsbDword ask = Count(buffer.size());
   UsbDword got = 0;
   const UsbStatus s = calls->read(handle_, buffer.data(), ask, &got);

@@ -2,6 +2,7 @@
 // the roles of the D2XX driver, whichever backend fills them.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -74,6 +75,9 @@ class UsbLink final : public Link {
   int SetTimeouts(std::chrono::milliseconds read, std::chrono::milliseconds write) override;
   // UsbAfterFailure, status ignored.
   void AfterFailure() override;
+  // Each read is one driver call bounded by its time-out: an interrupted link
+  // makes no further call.
+  void InterruptReads(bool interrupted) override { interrupted_.store(interrupted); }
 
   // The library (or backend) of the loaded driver; empty before the first
   // successful load.
@@ -92,6 +96,7 @@ class UsbLink final : public Link {
   // Shared by every call on the handle, exclusive to open and close: a close
   // never pulls the handle from under a read or write on another thread.
   mutable std::shared_mutex handleMutex_;
+  std::atomic<bool> interrupted_{false};
   // One frame at a time: writes, line state changes and purges.
   std::mutex writeMutex_;
   UsbHandle handle_ = nullptr;

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -193,6 +194,38 @@ TEST(SerialLinkHangUp, VanishedPeerEndsReadsWithFailureInsteadOfWaiting) {
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.count, 0u);
   EXPECT_LT(steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+TEST_F(SerialLinkTest, InterruptEndsATricklingReadAtOnceAndLaterReadsWorkAgain) {
+  // A peer sending one byte every 150 ms, inside the interval time-out: a read
+  // of 371 bytes would take nearly a minute.
+  std::atomic<bool> stop{false};
+  std::thread trickle([&] {
+    while (!stop.load()) {
+      peer_.Send({0xAA});
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+  });
+  Bytes buffer(371);
+  LinkResult r;
+  std::thread reader([&] { r = link_->Read(buffer); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const auto start = steady_clock::now();
+  link_->InterruptReads(true);
+  reader.join();
+  const auto took = steady_clock::now() - start;
+  stop = true;
+  trickle.join();
+  EXPECT_LT(took, std::chrono::milliseconds(1000)) << "instead of nearly a minute";
+  EXPECT_EQ(r.status, 0);
+  EXPECT_GT(r.count, 0u);
+  EXPECT_LT(r.count, buffer.size());
+
+  link_->InterruptReads(false);
+  ASSERT_EQ(link_->Purge(), 0);
+  peer_.Send({1, 2, 3});
+  Bytes three(3);
+  EXPECT_EQ(link_->Read(three).count, 3u);
 }
 
 }  // namespace
