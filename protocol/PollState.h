@@ -16,6 +16,9 @@ struct PollState {
   bool FrameReady = false;  // a reply passed every check; cleared by DecodeDisplay
   bool SyncLost = false;    // the last reply did not start with AA AA AA
   bool LinkFailed = false;  // the poll step caught a link failure
+  // A link call failed where the program does not raise link failures (the
+  // serial program): the line itself is gone, e.g. a USB serial adapter pulled.
+  bool LineGone = false;
 };
 
 }  // namespace amppanel

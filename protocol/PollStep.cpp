@@ -10,7 +10,8 @@ namespace {
 
 class PollReader {
  public:
-  PollReader(Link& link, const BuildProfile& profile) : link_(link), profile_(profile) {}
+  PollReader(Link& link, const BuildProfile& profile, PollState& state)
+      : link_(link), profile_(profile), state_(state) {}
 
   // One read as the link defines it; the status goes to RaiseLinkError where
   // the program examines it (location < 0: not examined).
@@ -22,7 +23,11 @@ class PollReader {
     return Check(profile_.pollReadsRepeatedly ? link_.ReadAll(into) : link_.Read(into), location);
   }
   void Checked(int status, int location) {
-    if (profile_.pollRaisesLinkErrors && location >= 0) RaiseLinkError(profile_, status, location);
+    if (profile_.pollRaisesLinkErrors) {
+      if (location >= 0) RaiseLinkError(profile_, status, location);
+    } else if (status != kLinkOk) {
+      state_.LineGone = true;
+    }
   }
 
  private:
@@ -33,6 +38,7 @@ class PollReader {
 
   Link& link_;
   const BuildProfile& profile_;
+  PollState& state_;
 };
 
 bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profile,
@@ -79,7 +85,7 @@ bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profil
 
 void PollOnce(Link& link, const BuildProfile& profile, PollState& state,
               std::string& linkErrorText) {
-  PollReader reader(link, profile);
+  PollReader reader(link, profile, state);
   try {
     ReadDisplayReply(reader, link, profile, state);
   } catch (const FT_Exception& e) {

@@ -130,6 +130,10 @@ void PanelSession::GoOnLine() {
 
 void PanelSession::GoOffLine() {
   onLine_ = false;
+  if (lineLost_) {
+    lineLost_ = false;
+    observer_.ShowLineLost(false);
+  }
   frozen_ = false;
   ResetDisplay(kOffLineBackground);
   observer_.ShowLamps(0);
@@ -188,6 +192,16 @@ void PanelSession::DecodeFrame() {
 }
 
 void PanelSession::CheckPollStatus() {
+  if (poll_.LineGone) {
+    poll_.LineGone = false;
+    poll_.SyncLost = false;
+    if (!lineLost_) LoseLine();
+  }
+  if (lineLost_) {
+    // The worker's step ran against a closed link; its blank is drawn already.
+    poll_.SyncLost = false;
+    TryReopenLine();
+  }
   if (poll_.SyncLost) {
     poll_.SyncLost = false;
     if (image_) image_->ClearDisplay();
@@ -205,6 +219,33 @@ void PanelSession::CheckPollStatus() {
     }
     Post([this, text] { HandleFailure(text); });
   }
+}
+
+// The port went away under the serial program (an adapter unplugged, the far
+// end gone): on-line with a blank display, as an amplifier that is switched off
+// looks, while the same port is tried again once per poll cycle, quietly.
+void PanelSession::LoseLine() {
+  lineLost_ = true;
+  link_->Close();
+  if (image_) image_->ClearDisplay();
+  observer_.ShowDisplay();
+  observer_.ShowLamps(0);
+  observer_.OfferUpdate(false);
+  observer_.ShowLineLost(true);
+}
+
+void PanelSession::TryReopenLine() {
+  if (link_->Open(settings_) != kLinkOk) return;
+  try {
+    link_->Configure();
+  } catch (const FT_Exception&) {
+    link_->Close();
+    return;
+  }
+  lineLost_ = false;
+  observer_.ShowLineLost(false);
+  // As on a fresh connection: the amplifier is told a panel is there.
+  SendKey(kConnectKeyCode);
 }
 
 void PanelSession::HandleFailure(const std::string& text) {

@@ -47,6 +47,9 @@ class SessionObserver {
   virtual void OfferUpdate(bool offered) = 0;
   // A new poll worker runs: whatever paused the old one (Freeze) is over.
   virtual void PollingRestarted() = 0;
+  // The line went away while on-line (lost) and the session keeps trying to
+  // reopen it, or it came back.
+  virtual void ShowLineLost(bool lost) = 0;
   // The connection sequence failed or was aborted; the session is off-line.
   virtual void ReportConnectFailure(const std::string& text) = 0;
   // The link failed while on-line, or a worker ended by an exception nobody
@@ -80,6 +83,8 @@ class PanelSession {
   bool Polling() const { return pollWorker_ != nullptr; }
   bool Connecting() const { return connecting_; }
   bool Frozen() const { return frozen_; }
+  // On-line, but the line went away and is being reopened once per poll cycle.
+  bool LineLost() const { return lineLost_; }
   // A stop is under way (the UI thread waits for a worker and serves events
   // meanwhile); commands that arrive now run when it is over.
   bool Stopping() const { return stopDepth_ > 0; }
@@ -128,6 +133,8 @@ class PanelSession {
   void ShowUpdateStatus(const std::string& text);
   void DecodeFrame();
   void CheckPollStatus();
+  void LoseLine();
+  void TryReopenLine();
   // Ends the connection after a failure and tells the operator why.
   void HandleFailure(const std::string& text);
   // Queues fn on the UI thread; it does nothing once the session is gone.
@@ -150,6 +157,7 @@ class PanelSession {
   bool connecting_ = false;
   bool frozen_ = false;
   bool updating_ = false;
+  bool lineLost_ = false;
   bool shutDown_ = false;
   // Set to end a connection sequence early (disconnect, shutdown).
   std::atomic<bool> abortConnect_{false};

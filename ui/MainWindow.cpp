@@ -250,6 +250,8 @@ void MainWindow::PollingRestarted() {
   RefreshWindowState();
 }
 
+void MainWindow::ShowLineLost(bool /*lost*/) { RefreshWindowState(); }
+
 void MainWindow::ReportConnectFailure(const std::string& text) {
   if (closing_) return;
   dialogs_->ErrorBox(text);

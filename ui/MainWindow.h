@@ -155,6 +155,7 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void ShowLamps(std::uint8_t lamps) override;
   void OfferUpdate(bool offered) override;
   void PollingRestarted() override;
+  void ShowLineLost(bool lost) override;
   void ReportConnectFailure(const std::string& text) override;
   void ReportLinkFailure(const std::string& text) override;
   void ShowUpdating(bool updating, bool keysUsable) override;

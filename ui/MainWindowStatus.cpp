@@ -105,7 +105,11 @@ void MainWindow::UpdateStatusBar() {
 
   const bool frozen = Action("actFreeze")->isChecked();
   if (OnLine()) {
-    SetText(StatusPanel(0), frozen ? QStringLiteral("STILL IMAGE") : QStringLiteral("ON-LINE"));
+    // While the port is gone and being reopened, the window says so instead of
+    // claiming a link that carries nothing.
+    SetText(StatusPanel(0), session_->LineLost() ? QStringLiteral("NO LINK")
+                            : frozen             ? QStringLiteral("STILL IMAGE")
+                                                 : QStringLiteral("ON-LINE"));
     SetEnabled("actSave", frozen);
   } else {
     SetText(StatusPanel(0), QStringLiteral("OFF-LINE"));

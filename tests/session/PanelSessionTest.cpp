@@ -73,6 +73,7 @@ struct RecordingObserver final : SessionObserver {
   void ShowLamps(std::uint8_t value) override { lamps = value; }
   void OfferUpdate(bool offered) override { updateOffered = offered; }
   void PollingRestarted() override { events.push_back("polling restarted"); }
+  void ShowLineLost(bool lost) override { events.push_back(lost ? "line lost" : "line back"); }
   void ReportConnectFailure(const std::string& text) override {
     events.push_back("connect failure: " + text);
   }
@@ -237,6 +238,47 @@ TEST(PanelSession, SyncLossBlanksAndAnAnswerRestoresWithoutReopening) {
   ASSERT_TRUE(rig.PumpUntil([&] { return rig.observer.lamps == 0x07; }));
   EXPECT_EQ(rig.session->Image()->Pixel(4, 2), kDotColour);
   EXPECT_EQ(rig.link->OpenCalls(), 1);
+}
+
+TEST(PanelSession, APulledLineIsReopenedQuietlyAndDisconnectEndsTheRetries) {
+  {
+    Rig rig;
+    ASSERT_TRUE(rig.ConnectAndMirror());
+    rig.link->FailEveryRead(kLinkIoError);  // the adapter was pulled
+    rig.link->ScriptOpens(std::vector<int>(5, kLinkCantOpen));
+    ASSERT_TRUE(rig.PumpUntil([&] { return rig.observer.Count("line lost") == 1; }));
+    EXPECT_TRUE(rig.session->OnLine());
+    EXPECT_TRUE(rig.session->LineLost());
+    EXPECT_EQ(rig.observer.lamps, 0);
+    EXPECT_EQ(rig.session->Image()->Pixel(4, 2), SerialProfile().onLineBackground);
+    // The port is back after five failed attempts, one per cycle.
+    rig.link->onConfigure = [&] { rig.link->FailEveryRead(0); };
+    const std::size_t writes = rig.link->Writes().size();
+    ASSERT_TRUE(rig.PumpUntil([&] { return rig.observer.Count("line back") == 1; }));
+    EXPECT_EQ(rig.link->OpenCalls(), 1 + 5 + 1);
+    const auto after = rig.link->Writes();
+    EXPECT_NE(std::find(after.begin() + static_cast<long>(writes), after.end(),
+                        KeyFrame(SerialProfile(), kConnectKeyCode)),
+              after.end())
+        << "the connect key again, as on a fresh connection";
+    ASSERT_TRUE(rig.PumpUntil([&] { return rig.session->Image()->Pixel(4, 2) == kDotColour; }));
+    EXPECT_TRUE(std::none_of(rig.observer.events.begin(), rig.observer.events.end(),
+                             [](const std::string& e) { return e.find("failure") != e.npos; }))
+        << "no box while it retries";
+  }
+  {
+    Rig rig;
+    ASSERT_TRUE(rig.ConnectAndMirror());
+    rig.link->FailEveryRead(kLinkIoError);
+    rig.link->ScriptOpens(std::vector<int>(1000, kLinkCantOpen));
+    ASSERT_TRUE(rig.PumpUntil([&] { return rig.session->LineLost(); }));
+    rig.session->Disconnect();
+    const int opens = rig.link->OpenCalls();
+    for (int i = 0; i < 20; ++i) rig.ui.RunNext(1ms);
+    EXPECT_EQ(rig.link->OpenCalls(), opens);
+    EXPECT_FALSE(rig.session->LineLost());
+    EXPECT_FALSE(rig.session->OnLine());
+  }
 }
 
 TEST(PanelSession, LinkFailureResetsTheDeviceDisconnectsAndShowsOneBox) {

@@ -25,6 +25,7 @@ struct Observer final : SessionObserver {
   void ShowLamps(std::uint8_t) override {}
   void OfferUpdate(bool) override {}
   void PollingRestarted() override {}
+  void ShowLineLost(bool) override {}
   void ReportConnectFailure(const std::string& text) override {
     events.push_back("connect failure: " + text);
   }

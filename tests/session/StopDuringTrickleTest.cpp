@@ -28,6 +28,7 @@ struct QuietObserver final : SessionObserver {
   void ShowLamps(std::uint8_t) override {}
   void OfferUpdate(bool) override {}
   void PollingRestarted() override {}
+  void ShowLineLost(bool) override {}
   void ReportConnectFailure(const std::string&) override {}
   void ReportLinkFailure(const std::string&) override {}
   void ShowUpdating(bool, bool) override {}
