@@ -7,10 +7,15 @@
 #include <QPainter>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
+#include <QTimer>
 
 #include "ui/QtVirtualKeys.h"
 
 namespace amppanel {
+
+namespace {
+constexpr int kPressLook = 100;  // ms
+}  // namespace
 namespace {
 
 constexpr QColor kArrowFill(0, 128, 128);  // teal
@@ -217,8 +222,13 @@ void KeypadWindow::ClickAccelerator(char typed) {
   const char letter = Accelerator(std::string{'&', typed});
   for (KeypadButton* button : order_) {
     if (button->AcceleratorLetter() == letter && button->isEnabled()) {
-      // Fires about 100 ms later, after the button has shown the press.
-      button->animateClick();
+      // At once and exactly once: animateClick would restart its timer on
+      // every call, merging a held or fast-typed letter into one click and
+      // letting a later letter overtake it.
+      button->click();
+      // A short pressed look, decoration only.
+      button->setDown(true);
+      QTimer::singleShot(kPressLook, button, [button] { button->setDown(false); });
       return;
     }
   }

@@ -294,6 +294,24 @@ class KeypadTest : public QObject {
     QCOMPARE(h.Keys(), (Codes{3, 9, 16, 1, 1}));
   }
 
+  void fastAndRepeatedLettersEachSendOneFrameInOrder() {
+    KeyHarness h;
+    QVERIFY(h.Connect());
+    // "lcl" typed quickly, then L held: every press and every repeat is one
+    // frame, sent at once, in the order typed.
+    QTest::keyClick(&h.Full(), Qt::Key_L);
+    QTest::keyClick(&h.Full(), Qt::Key_C);
+    QTest::keyClick(&h.Full(), Qt::Key_L);
+    QCOMPARE(h.Keys(), (Codes{6, 8, 6}));
+    for (int repeat = 0; repeat < 5; ++repeat) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_L, Qt::NoModifier, "l", repeat > 0);
+      QApplication::sendEvent(&h.Full(), &press);
+    }
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_L, Qt::NoModifier, "l");
+    QApplication::sendEvent(&h.Full(), &release);
+    QCOMPARE(h.Keys(), (Codes{6, 8, 6, 6, 6, 6, 6, 6}));
+  }
+
   void keypadSwitchesShareOnePlace() {
     KeyHarness h;
     h.Full().move(40, 300);
