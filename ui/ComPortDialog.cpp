@@ -53,7 +53,9 @@ ComPortDialog::ComPortDialog(QWidget* mainWindow) : QDialog(mainWindow) {
   label->adjustSize();
   label->setBuddy(bar_);
 
-  auto* advanced = new QPushButton(QStringLiteral("&Advanced settings..."), this);
+  // Two lines: the button is tall enough for them, and one line of this
+  // font does not fit its width.
+  auto* advanced = new QPushButton(QStringLiteral("&Advanced\nsettings..."), this);
   advanced->setObjectName("btnAdv");
   advanced->setGeometry(191, 40, 108, 48);
   connect(advanced, &QPushButton::clicked, this, &ComPortDialog::EditAdvanced);
