@@ -22,32 +22,6 @@
 using namespace amppanel;
 using test::WhenActive;
 
-namespace {
-
-// Outlives the window that writes to it.
-class SharedStore final : public SettingsStore {
- public:
-  explicit SharedStore(MemorySettingsStore& store) : store_(store) {}
-  bool Exists(const std::string& n) override { return store_.Exists(n); }
-  std::optional<std::int32_t> ReadInteger(const std::string& n) override {
-    return store_.ReadInteger(n);
-  }
-  std::optional<bool> ReadBool(const std::string& n) override { return store_.ReadBool(n); }
-  std::optional<std::string> ReadString(const std::string& n) override {
-    return store_.ReadString(n);
-  }
-  void WriteInteger(const std::string& n, std::int32_t v) override { store_.WriteInteger(n, v); }
-  void WriteBool(const std::string& n, bool v) override { store_.WriteBool(n, v); }
-  void WriteString(const std::string& n, const std::string& v) override {
-    store_.WriteString(n, v);
-  }
-
- private:
-  MemorySettingsStore& store_;
-};
-
-}  // namespace
-
 class ConfigureEndToEndTest : public QObject {
   Q_OBJECT
 
@@ -63,10 +37,10 @@ class ConfigureEndToEndTest : public QObject {
     std::filesystem::create_directories(ports);
     std::filesystem::create_symlink(amp.Device(), ports / "COM61");
 
-    MemorySettingsStore store;  // empty: a first run, no port chosen
     SteadyClock clock(4);
+    // An empty store: a first run, no port chosen.
     MainWindow form(SerialProfile(), std::make_unique<SerialLink>(), clock,
-                    std::make_unique<SharedStore>(store));
+                    std::make_unique<MemorySettingsStore>());
     auto recorder = std::make_unique<test::RecordingDialogs>();
     test::RecordingDialogs* dialogs = recorder.get();
     form.SetDialogs(std::move(recorder));
@@ -115,8 +89,8 @@ class ConfigureEndToEndTest : public QObject {
     QVERIFY(configure->isEnabled());
 
     form.close();
-    QCOMPARE(store.ReadInteger("COM_ID"), std::optional<std::int32_t>(61));
-    QCOMPARE(store.ReadInteger("ComBaudRate"), std::optional<std::int32_t>(6));
+    QCOMPARE(form.Store().ReadInteger("COM_ID"), std::optional<std::int32_t>(61));
+    QCOMPARE(form.Store().ReadInteger("ComBaudRate"), std::optional<std::int32_t>(6));
     QCOMPARE(dialogs->Shown().size(), std::size_t{1});
     QVERIFY(!test::ModalDriverGaveUp());
   }
