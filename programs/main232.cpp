@@ -1,8 +1,12 @@
 // AmpPanel_232: the remote front panel over a serial port.
 #include "link/serial/SerialLink.h"
+#include "ui/ComPortDialog.h"
+#include "ui/MainWindow.h"
 #include "ui/PanelMain.h"
 
 int main(int argc, char** argv) {
   using namespace amppanel;
-  return RunPanel(argc, argv, SerialProfile(), [] { return std::make_unique<SerialLink>(); });
+  return RunPanel(
+      argc, argv, SerialProfile(), [] { return std::make_unique<SerialLink>(); },
+      [](MainWindow& form) { return MakeComPortDialog(&form); });
 }

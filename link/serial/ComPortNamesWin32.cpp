@@ -1,4 +1,5 @@
 #include "link/serial/ComPortNames.h"
+#include "link/serial/PortReadout.h"
 
 namespace amppanel {
 
@@ -8,5 +9,8 @@ std::string ComDevicePath(int comPort) {
   if (comPort <= 0) return {};
   return "\\\\.\\COM" + std::to_string(comPort);
 }
+
+// COMn is the port's own name here.
+std::string ComPortExplanationHere(int /*comPort*/) { return {}; }
 
 }  // namespace amppanel
