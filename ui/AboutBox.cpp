@@ -42,7 +42,12 @@ AboutBox::AboutBox(const BuildProfile& profile, QWidget* parent) : QDialog(paren
   bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
   auto* icon = new QLabel(bevel);
   icon->setObjectName("ProgramIcon");
-  icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+  // The style may only have a small image: drawn at 32 x 32, not 16 in a
+  // 32-pixel place.
+  icon->setPixmap(style()
+                      ->standardIcon(QStyle::SP_ComputerIcon)
+                      .pixmap(32, 32)
+                      .scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
   icon->setFixedSize(32, 32);
 
   const bool serial = profile.link == LinkKind::kSerial;

@@ -98,7 +98,6 @@ QAction* MainWindow::MakeAction(const ActionSpec& row) {
     action->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut.data(), row.shortcut.size())));
   }
   action->setToolTip(QString::fromUtf8(row.hint.data(), row.hint.size()));
-  action->setStatusTip(action->toolTip());
   action->setProperty("category", QString::fromUtf8(row.category.data(), row.category.size()));
   action->setCheckable(row.checkable);
   actions_[std::string(row.name)] = action;
@@ -158,6 +157,7 @@ void MainWindow::CreateFrame() {
   grid->addWidget(rightPanel_, 1, 2);
   grid->setRowStretch(1, 1);
   grid->setColumnStretch(1, 1);
+  central->setAutoFillBackground(true);
   setCentralWidget(central);
   statusBar()->setObjectName("StatusBar1");
   statusBar()->setFixedHeight(kStatusBarHeight);
@@ -326,7 +326,9 @@ void MainWindow::SetBackground(Rgb background) {
   if (palette.color(QPalette::Window) != colour) {
     palette.setColor(QPalette::Window, colour);
     view_->setPalette(palette);
-    setPalette(palette);
+    // Only the client area behind the display follows its colour; the menu
+    // bar and the status bar keep the system's.
+    centralWidget()->setPalette(palette);
   }
 }
 
@@ -334,6 +336,13 @@ void MainWindow::RefreshWindowState() {
   if (view_ != nullptr) view_->update();
   UpdateStatusBar();
   TrackPreset();
+}
+
+bool MainWindow::event(QEvent* event) {
+  // A menu entry under the mouse would replace the panels with its caption;
+  // the panels stay.
+  if (event->type() == QEvent::StatusTip) return true;
+  return QMainWindow::event(event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

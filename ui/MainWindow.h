@@ -134,6 +134,7 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void ConfigureConnectionRequested();
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;

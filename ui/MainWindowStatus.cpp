@@ -2,9 +2,13 @@
 // image and the status bar.
 #include <QAction>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QStatusBar>
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <span>
 
 #include "display/StillImage.h"
 #include "display/TextLines.h"
@@ -37,6 +41,49 @@ QString Format(const char* format, int value) {
   return QString::fromLatin1(text);
 }
 
+// The widest text each panel shows (the USB ID panel's text is the operator's
+// own and may be cut off, as the original's is).
+struct PanelTexts {
+  std::size_t panel;
+  std::initializer_list<const char*> texts;
+};
+const PanelTexts kSerialTexts[] = {
+    {0, {"OFF-LINE", "ON-LINE", "STILL IMAGE", "NO LINK"}},
+    {1, {"F5"}},
+    {2, {"W: 1600"}},
+    {3, {"H: 1000"}},
+    {4, {"Port: COM256", "Port: NONE"}},
+    {5, {"Baud Rate: 115200"}},
+    {6, {"8, 1, N"}},
+};
+const PanelTexts kUsbTexts[] = {
+    {0, {"OFF-LINE", "ON-LINE", "STILL IMAGE", "NO LINK"}},
+    {1, {"F5"}},
+    {2, {"W: 1600"}},
+    {3, {"H: 1000"}},
+    {4, {"USB_ID: Not enabled"}},
+};
+constexpr int kPanelTextMargin = 6;  // frame and a little air on both sides
+
+// The largest pixel size, up to kStatusFontPixels, at which every panel's own
+// texts fit its width: "STILL IMAGE" has to fit the 60-pixel first panel. (The
+// USB ID is the operator's own text and may be cut off.)
+int StatusFontPixels(QFont font, std::span<const PanelLayout> layout,
+                     std::span<const PanelTexts> texts) {
+  for (int pixels = kStatusFontPixels; pixels > 6; --pixels) {
+    font.setPixelSize(pixels);
+    const QFontMetrics metrics(font);
+    const bool fits = std::all_of(texts.begin(), texts.end(), [&](const PanelTexts& p) {
+      const int room = layout[p.panel].width - kPanelTextMargin;
+      return std::all_of(p.texts.begin(), p.texts.end(), [&](const char* text) {
+        return metrics.horizontalAdvance(QString::fromLatin1(text)) <= room;
+      });
+    });
+    if (fits) return pixels;
+  }
+  return 7;
+}
+
 void SetText(QLabel* label, const QString& text) {
   // Only a change is passed on: this runs on every mirrored frame.
   if (label->text() != text) label->setText(text);
@@ -56,7 +103,9 @@ void MainWindow::CreateStatusPanels() {
   strip->setMinimumWidth(0);
   strip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   QFont font = strip->font();
-  font.setPixelSize(kStatusFontPixels);
+  font.setPixelSize(StatusFontPixels(
+      font, layout,
+      serial ? std::span<const PanelTexts>(kSerialTexts) : std::span<const PanelTexts>(kUsbTexts)));
   strip->setFont(font);
   int left = 0;
   for (std::size_t i = 0; i < layout.size(); ++i) {

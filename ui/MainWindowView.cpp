@@ -223,7 +223,14 @@ void MainWindow::PlaceHome() {
 
 void MainWindow::PlacePark() { PlaceKeypads(); }
 
-void MainWindow::ShowAboutBox() { aboutBox_->exec(); }
+void MainWindow::ShowAboutBox() {
+  // Centred on the screen, not over the window.
+  aboutBox_->adjustSize();
+  if (const QScreen* screen = this->screen()) {
+    aboutBox_->move(screen->availableGeometry().center() - aboutBox_->rect().center());
+  }
+  aboutBox_->exec();
+}
 
 void MainWindow::BringToFront() {
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);

@@ -132,15 +132,21 @@ void SerialLink::InterruptReads(bool interrupted) {
 
 // Pending reads and writes are left to end by their time-outs.
 int SerialLink::Purge() {
-  if (port_) ::PurgeComm(port_->handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+  // Input only: clearing output would throw away a key frame the UI thread
+  // wrote just before the poll step purges.
+  if (port_) ::PurgeComm(port_->handle, PURGE_RXCLEAR);
   return kLinkOk;
 }
 
+// The ON pulse runs on a worker while the UI thread may close the port: the
+// handle is used under the lock Close takes.
 void SerialLink::LinePulse() {
+  std::lock_guard lock(writeMutex_);
   if (port_) (void)::EscapeCommFunction(port_->handle, SETDTR);
 }
 
 void SerialLink::LineRest() {
+  std::lock_guard lock(writeMutex_);
   if (port_) (void)::EscapeCommFunction(port_->handle, CLRDTR);
 }
 
