@@ -110,6 +110,8 @@ void MainWindow::CreateActions() {
 
   connect(Action("actOpen"), &QAction::triggered, this, [this] { Connect(); });
   connect(Action("actClose"), &QAction::triggered, this, [this] { Disconnect(); });
+  connect(Action("actConfigureConnection"), &QAction::triggered, this,
+          [this] { ConfigureConnection(); });
   connect(Action("actExit"), &QAction::triggered, this, [this] { close(); });
   connect(Action("actFreeze"), &QAction::triggered, this, [this] { ToggleFreeze(); });
   connect(Action("actSave"), &QAction::triggered, this, [this] { SaveStillImageAs(); });
