@@ -70,6 +70,13 @@ UsbPreferencesDialog::UsbPreferencesDialog(const BuildProfile& profile, QWidget*
   idCheck_ = new QCheckBox(QStringLiteral("&Enable ID Addressing"), this);
   idCheck_->setObjectName("cbID");
   idCheck_->setGeometry(168, 35, 128, 17);
+  // Its place ends at the frame: where the platform's font is wider than the
+  // one the place was made for, the caption gets smaller rather than cut.
+  for (QFont f = idCheck_->font();
+       idCheck_->sizeHint().width() > idCheck_->width() && f.pointSizeF() > 6;) {
+    f.setPointSizeF(f.pointSizeF() - 0.5);
+    idCheck_->setFont(f);
+  }
   connect(idCheck_, &QCheckBox::toggled, this, &UsbPreferencesDialog::IdCheckToggled);
 
   acquire_ = new QPushButton(QStringLiteral("&Acquire ID string"), this);
