@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # main, else HEAD~).
 BASE ?=
 
-.PHONY: all deps build test demo asan tsan fuzz windows check check-format-changed clean
+.PHONY: all deps build test demo demo-usb asan tsan fuzz windows check check-format-changed clean
 
 all: build
 
@@ -22,6 +22,11 @@ test: build
 demo: build
 	@scripts/install-deps demo
 	@scripts/demo
+
+# AmpPanel_USB on the stand-in D2XX driver (the virtual amplifier behind it).
+demo-usb: build
+	@scripts/install-deps demo
+	@scripts/demo-usb
 
 asan:
 	@scripts/install-deps base ui sanitize
