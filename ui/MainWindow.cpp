@@ -73,6 +73,7 @@ MainWindow::MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, 
       this, QString::fromUtf8(profile_.waitCaption.data(), profile_.waitCaption.size()));
   aboutBox_ = new AboutBox(profile_, this);
   CreateBasicKeypad();
+  KeepWindowsOnScreen();
 
   view_->Attach(Image()->Data(), DisplayImage::kWidth, DisplayImage::kHeight,
                 DisplayImage::kBytesPerLine);

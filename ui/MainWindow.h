@@ -165,6 +165,9 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void CreateViewActions();
   void CreateViewMenus();
   void ApplyLoadedSettings();
+  // Brings back onto a screen any window whose title bar could not be
+  // grabbed where the settings put it.
+  void KeepWindowsOnScreen();
   void SetOuterSize(int height, int width);
   QSize FrameExtra() const;
   // Keeps the active preset at the window's outer size (end of every paint).

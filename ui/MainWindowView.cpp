@@ -3,10 +3,13 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <vector>
 
+#include "platform/Placement.h"
 #include "ui/AboutBox.h"
 #include "ui/ActionTable.h"
 #include "ui/BasicKeypadWindow.h"
@@ -98,6 +101,31 @@ void MainWindow::ApplyLoadedSettings() {
   const auto& size = panel_.presetSize[static_cast<std::size_t>(panel_.presetItem - 1)];
   SetOuterSize(size.height, size.width);
   SelectPreset(panel_.presetItem);
+}
+
+void MainWindow::KeepWindowsOnScreen() {
+  std::vector<ScreenRect> screens;
+  const auto add = [&screens](const QScreen* screen) {
+    const QRect r = screen->availableGeometry();
+    screens.push_back({r.left(), r.top(), r.width(), r.height()});
+  };
+  if (const QScreen* primary = QGuiApplication::primaryScreen()) add(primary);
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen != QGuiApplication::primaryScreen()) add(screen);
+  }
+  for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(fullKeypad_),
+                          static_cast<QWidget*>(basicKeypad_)}) {
+    const QRect frame = window->frameGeometry();
+    const ScreenRect placed =
+        KeepOnScreen({frame.left(), frame.top(), frame.width(), frame.height()}, screens);
+    if (placed.width != frame.width() || placed.height != frame.height()) {
+      // The outer size is cut to the screen; the frame around the client stays.
+      window->resize(window->size() - frame.size() + QSize(placed.width, placed.height));
+    }
+    if (placed.left != frame.left() || placed.top != frame.top()) {
+      window->move(placed.left, placed.top);
+    }
+  }
 }
 
 void MainWindow::SaveSettings() {

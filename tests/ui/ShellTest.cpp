@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -94,6 +96,24 @@ class ShellTest : public QObject {
     QCOMPARE(form->frameGeometry().topLeft(), QPoint(40, 30));
     QVERIFY(form->Action("actPreset2")->isChecked());
     QVERIFY(!form->Action("actPreset1")->isChecked());
+  }
+
+  void handEditedPlacesOffTheScreensComeBackAndAreSavedOnScreen() {
+    MemorySettingsStore store = CompleteStore(3);
+    store.WriteInteger("ApplicationPreset3Height", 100000);
+    store.WriteInteger("ApplicationTop", -2239);
+    store.WriteInteger("ApplicationKeypadLeft", 90000);
+    auto form = Form(store);
+    ShowAndSettle(*form);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(screen.contains(form->frameGeometry()), "the main window is on the screen");
+    QVERIFY(screen.contains(form->FullKeypad()->frameGeometry()));
+    form->close();
+    for (const char* name : {"ApplicationTop", "ApplicationKeypadLeft"}) {
+      const int value = store.ReadInteger(name).value_or(-1);
+      QVERIFY2(value >= 0 && value < screen.height() + screen.width(), name);
+    }
+    QVERIFY(store.ReadInteger("ApplicationPreset3Height").value_or(0) <= screen.height());
   }
 
   void emptyStoreOpensAtPresetThreeAndSavesNoPort() {
