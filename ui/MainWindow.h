@@ -239,7 +239,8 @@ class MainWindow : public QMainWindow, private SessionObserver {
   FullKeypadWindow* fullKeypad_ = nullptr;
   BasicKeypadWindow* basicKeypad_ = nullptr;
   // F runs OFF on its release only when its press reached the window: a
-  // shortcut with F (Ctrl+F) must not ask to switch the amplifier off.
+  // shortcut with F (Ctrl+F, Alt+F for the menu) never asks to switch the
+  // amplifier off. That is the safer choice for an amplifier on the air.
   bool offKeyDown_ = false;
   // ==== end of remote keys ====================================================
 };

@@ -346,9 +346,19 @@ class ShellTest : public QObject {
       const QString line = help->findChild<QLabel*>("Version")->text();
       QCOMPARE(line, profile == &SerialProfile() ? QString("KALDOR R40-XT RS-232 terminal")
                                                  : QString("KALDOR R40-XT USB terminal"));
-      QTimer::singleShot(0, help, [help] { help->accept(); });
+      QRect shownAt;
+      QTimer::singleShot(0, help, [help, &shownAt] {
+        shownAt = help->geometry();
+        help->accept();
+      });
       form->Action("About1")->trigger();  // modal: returns once the box is closed
       QVERIFY(!help->isVisible());
+      // Centred on the screen, its icon drawn at full size.
+      const QPoint centre = form->screen()->availableGeometry().center();
+      // (QRect's centre rounds down on both sides of the sum.)
+      QVERIFY((shownAt.center() - centre).manhattanLength() <= 4);
+      const QLabel* icon = help->findChild<QLabel*>("ProgramIcon");
+      QCOMPARE(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
     }
   }
 

@@ -1,7 +1,11 @@
 // Status bar, hint, Freeze and the still image, offscreen.
 #include <QAction>
+#include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -117,6 +121,40 @@ class StatusTest : public QObject {
     QCOMPARE(h.Panel(0), QString("ON-LINE"));
     QTRY_VERIFY(h.link->Writes().size() > 3);
     QCOMPARE(h.Panel(0), QString("ON-LINE"));
+  }
+
+  void panelsStayUnderTheMenusTheirTextsFitAndTheBarsKeepTheirColours() {
+    for (const BuildProfile* profile : {&SerialProfile(), &UsbProfile()}) {
+      Harness h(*profile);
+      const bool serial = profile == &SerialProfile();
+      // Every text a panel shows fits it at the font the panels use.
+      const QFontMetrics metrics(h.form->StatusPanel(0)->font());
+      const std::vector<std::pair<int, QString>> texts{
+          {0, "STILL IMAGE"}, {0, "OFF-LINE"}, {0, "ON-LINE"}, {0, "NO LINK"},
+          {1, "F5"},          {2, "W: 1600"},  {3, "H: 1000"}};
+      for (const auto& [panel, text] : texts) {
+        QVERIFY2(
+            metrics.horizontalAdvance(text) <= h.form->StatusPanel(panel)->contentsRect().width(),
+            qPrintable(text));
+      }
+      if (serial) {
+        QVERIFY(metrics.horizontalAdvance("Baud Rate: 115200") <=
+                h.form->StatusPanel(5)->contentsRect().width());
+      }
+      // A menu entry under the mouse leaves the panels alone.
+      h.form->show();
+      QStatusTipEvent tip(QStringLiteral("&Connect"));
+      QApplication::sendEvent(h.form.get(), &tip);
+      QVERIFY(h.form->statusBar()->currentMessage().isEmpty());
+      QVERIFY(h.form->StatusPanel(0)->isVisible());
+      // On-line, only the area behind the display takes its colour.
+      h.Connect();
+      const QColor online(profile->onLineBackground.r, profile->onLineBackground.g,
+                          profile->onLineBackground.b);
+      QCOMPARE(h.form->centralWidget()->palette().color(QPalette::Window), online);
+      QVERIFY(h.form->menuBar()->palette().color(QPalette::Window) != online);
+      QVERIFY(h.form->statusBar()->palette().color(QPalette::Window) != online);
+    }
   }
 
   void usbPanelsShowTheDeviceId() {
