@@ -17,11 +17,6 @@ static_assert([] {
   return true;
 }());
 
-constexpr std::array<std::string_view, kPanelKeyCount> kActionNames{
-    "actInput",   "actAnt",   "actLMinus",  "actLPlus", "actBandMinus", "actBandPlus",
-    "actCMinus",  "actCPlus", "actTune",    "actSet",   "actLeftArrow", "actRightArrow",
-    "actDisplay", "actPower", "actOperate", "actCAT",   "actOff",       "actOn"};
-
 constexpr std::array<KeyCodeEntry, 28> kCodes{{
     {1, "INPUT"},
     {2, "BAND down"},
@@ -206,8 +201,6 @@ constexpr char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c
 }  // namespace
 
 std::span<const PanelKey> AllPanelKeys() { return kAllKeys; }
-
-std::string_view ActionName(PanelKey key) { return kActionNames[Index(key)]; }
 
 std::span<const KeyCodeEntry> KeyCodeTable() { return kCodes; }
 

@@ -51,7 +51,11 @@ constexpr std::size_t Index(PanelKey key) { return static_cast<std::size_t>(key)
 // Every key in enabling order.
 std::span<const PanelKey> AllPanelKeys();
 // "actInput", "actBandMinus", ... (the action names of the main window).
-std::string_view ActionName(PanelKey key);
+inline constexpr std::array<std::string_view, kPanelKeyCount> kKeyActionNames{
+    "actInput",   "actAnt",   "actLMinus",  "actLPlus", "actBandMinus", "actBandPlus",
+    "actCMinus",  "actCPlus", "actTune",    "actSet",   "actLeftArrow", "actRightArrow",
+    "actDisplay", "actPower", "actOperate", "actCAT",   "actOff",       "actOn"};
+constexpr std::string_view ActionName(PanelKey key) { return kKeyActionNames[Index(key)]; }
 
 // One byte per key frame. OFF's code goes out only after the operator agreed;
 // ON has no code (it pulses a control line).

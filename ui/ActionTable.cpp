@@ -2,27 +2,32 @@
 
 #include <array>
 
+#include "keys/Keys.h"
+#include "ui/ActionNames.h"
+
 namespace amppanel {
 namespace {
 
-constexpr ActionSpec kOpen{"actOpen", "&Connect", "Ctrl+Q", "", "FileGroup"};
-constexpr ActionSpec kClose{"actClose", "&Disconnect", "Ctrl+S", "", "FileGroup"};
-constexpr ActionSpec kLoadUpdate{"actLoadUpdate", "&Firmware update", "Ctrl+U", "", "FileGroup"};
-constexpr ActionSpec kExit{"actExit", "&Exit", "", "", "FileGroup"};
+constexpr ActionSpec kOpen{act::kOpen, "&Connect", "Ctrl+Q", "", "FileGroup"};
+constexpr ActionSpec kClose{act::kClose, "&Disconnect", "Ctrl+S", "", "FileGroup"};
+constexpr ActionSpec kLoadUpdate{act::kLoadUpdate, "&Firmware update", "Ctrl+U", "", "FileGroup"};
+constexpr ActionSpec kExit{act::kExit, "&Exit", "", "", "FileGroup"};
 
 constexpr std::array<ActionSpec, 5> kSerialFile{
     kOpen, kClose,
-    ActionSpec{"actConfigureConnection", "&Virtual Com Port setting...", "Ctrl+Z", "", "FileGroup"},
+    ActionSpec{act::kConfigureConnection, "&Virtual Com Port setting...", "Ctrl+Z", "",
+               "FileGroup"},
     kLoadUpdate, kExit};
 constexpr std::array<ActionSpec, 5> kUsbFile{
     kOpen, kClose,
-    ActionSpec{"actConfigureConnection", "&Configure USB connection...", "Ctrl+Z", "", "FileGroup"},
+    ActionSpec{act::kConfigureConnection, "&Configure USB connection...", "Ctrl+Z", "",
+               "FileGroup"},
     kLoadUpdate, kExit};
 
 // Presets are checked one at a time; the default-size actions have no menu entry.
 constexpr std::array<ActionSpec, 12> kView{
-    ActionSpec{"actHome", "&Home display && keypad", "Ctrl+H", "", "ViewGroup"},
-    ActionSpec{"actPark", "&Park keypad near display", "Ctrl+N", "", "ViewGroup"},
+    ActionSpec{act::kHome, "&Home display && keypad", "Ctrl+H", "", "ViewGroup"},
+    ActionSpec{act::kPark, "&Park keypad near display", "Ctrl+N", "", "ViewGroup"},
     ActionSpec{"actPreset1", "Display Preset &1", "F1", "", "ViewGroup", true},
     ActionSpec{"actPreset2", "Display Preset &2", "F2", "", "ViewGroup", true},
     ActionSpec{"actPreset3", "Display Preset &3", "F3", "", "ViewGroup", true},
@@ -38,28 +43,28 @@ constexpr std::array<ActionSpec, 12> kView{
 // the spaces keep the caption clear of the arrow image. The hint names the key
 // that works the button.
 constexpr std::array<ActionSpec, 21> kKeys{
-    ActionSpec{"actInput", "&INPUT", "", "Alt+I", "LeftGroup"},
-    ActionSpec{"actAnt", "&ANT", "", "Alt+A", "LeftGroup"},
-    ActionSpec{"actLMinus", "L      ", "", "Ctrl+L", "LeftGroup"},
-    ActionSpec{"actLPlus", "      &L", "", "Alt+L", "LeftGroup"},
-    ActionSpec{"actBandMinus", "BAND", "", "Ctrl+B", "LeftGroup"},
-    ActionSpec{"actBandPlus", "&BAND", "", "Alt+B", "LeftGroup"},
-    ActionSpec{"actCMinus", "C      ", "", "Ctrl+C", "LeftGroup"},
-    ActionSpec{"actCPlus", "      &C", "", "Alt+C", "LeftGroup"},
-    ActionSpec{"actTune", "T&UNE", "", "Alt+U", "LeftGroup"},
-    ActionSpec{"actSet", "&SET", "", "Alt+S", "RightGroup"},
-    ActionSpec{"actLeftArrow", "&-    ", "", "Alt+-", "RightGroup"},
-    ActionSpec{"actRightArrow", "    &+", "", "Alt++", "RightGroup"},
-    ActionSpec{"actDisplay", "&DISPLAY", "", "Alt+D", "RightGroup"},
-    ActionSpec{"actPower", "&POWER", "", "Alt+P", "RightGroup"},
-    ActionSpec{"actOperate", "&OPERATE", "", "Alt+O", "RightGroup"},
-    ActionSpec{"actCAT", "CA&T", "", "Alt+T", "RightGroup"},
-    ActionSpec{"actOff", "O&FF", "", "Alt+F", "RightGroup"},
-    ActionSpec{"actOn", "O&N", "", "Alt+N", "RightGroup"},
-    ActionSpec{"actKeypad", "&Full keypad On/Off", "Ctrl+K", "", "ViewGroup", true},
-    ActionSpec{"actJKeypad", "&Basic keypad On/Off", "Ctrl+J", "", "ViewGroup", true},
+    ActionSpec{ActionName(PanelKey::kInput), "&INPUT", "", "Alt+I", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kAnt), "&ANT", "", "Alt+A", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kLMinus), "L      ", "", "Ctrl+L", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kLPlus), "      &L", "", "Alt+L", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kBandMinus), "BAND", "", "Ctrl+B", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kBandPlus), "&BAND", "", "Alt+B", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kCMinus), "C      ", "", "Ctrl+C", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kCPlus), "      &C", "", "Alt+C", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kTune), "T&UNE", "", "Alt+U", "LeftGroup"},
+    ActionSpec{ActionName(PanelKey::kSet), "&SET", "", "Alt+S", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kLeftArrow), "&-    ", "", "Alt+-", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kRightArrow), "    &+", "", "Alt++", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kDisplay), "&DISPLAY", "", "Alt+D", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kPower), "&POWER", "", "Alt+P", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kOperate), "&OPERATE", "", "Alt+O", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kCat), "CA&T", "", "Alt+T", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kOff), "O&FF", "", "Alt+F", "RightGroup"},
+    ActionSpec{ActionName(PanelKey::kOn), "O&N", "", "Alt+N", "RightGroup"},
+    ActionSpec{act::kKeypad, "&Full keypad On/Off", "Ctrl+K", "", "ViewGroup", true},
+    ActionSpec{act::kJKeypad, "&Basic keypad On/Off", "Ctrl+J", "", "ViewGroup", true},
     // No command of its own: it brings the shown keypad to the front, as K does.
-    ActionSpec{"actRecallKeypad", "", "Ctrl+Alt+K", "", "ViewGroup"}};
+    ActionSpec{act::kRecallKeypad, "", "Ctrl+Alt+K", "", "ViewGroup"}};
 
 }  // namespace
 

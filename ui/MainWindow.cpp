@@ -10,6 +10,7 @@
 #include "link/LinkStatus.h"
 #include "protocol/Frames.h"
 #include "ui/AboutBox.h"
+#include "ui/ActionNames.h"
 #include "ui/ActionTable.h"
 #include "ui/DisplayView.h"
 #include "ui/ProgressWindow.h"
@@ -110,33 +111,33 @@ void MainWindow::CreateActions() {
   for (const ActionSpec& row : FileActions(profile_)) MakeAction(row);
   // Freeze and Save arrive with the display tools; they exist from the start so
   // that the connection code can set their state.
-  MakeAction({"actFreeze", "&Freeze display", "Ctrl+F", "", "FileGroup", true});
-  MakeAction({"actSave", "&Save STLL IMAGE", "Ctrl+V", "", "FileGroup"});
+  MakeAction({act::kFreeze, "&Freeze display", "Ctrl+F", "", "FileGroup", true});
+  MakeAction({act::kSave, "&Save STLL IMAGE", "Ctrl+V", "", "FileGroup"});
 
-  connect(Action("actOpen"), &QAction::triggered, this, [this] { Connect(); });
-  connect(Action("actClose"), &QAction::triggered, this, [this] { Disconnect(); });
-  connect(Action("actConfigureConnection"), &QAction::triggered, this,
+  connect(Action(act::kOpen), &QAction::triggered, this, [this] { Connect(); });
+  connect(Action(act::kClose), &QAction::triggered, this, [this] { Disconnect(); });
+  connect(Action(act::kConfigureConnection), &QAction::triggered, this,
           [this] { ConfigureConnection(); });
-  connect(Action("actExit"), &QAction::triggered, this, [this] { close(); });
-  connect(Action("actFreeze"), &QAction::triggered, this, [this] { ToggleFreeze(); });
-  connect(Action("actLoadUpdate"), &QAction::triggered, this, [this] { LoadUpdate(); });
-  connect(Action("actSave"), &QAction::triggered, this, [this] { SaveStillImageAs(); });
+  connect(Action(act::kExit), &QAction::triggered, this, [this] { close(); });
+  connect(Action(act::kFreeze), &QAction::triggered, this, [this] { ToggleFreeze(); });
+  connect(Action(act::kLoadUpdate), &QAction::triggered, this, [this] { LoadUpdate(); });
+  connect(Action(act::kSave), &QAction::triggered, this, [this] { SaveStillImageAs(); });
 
-  SetEnabled("actClose", false);
-  SetEnabled("actLoadUpdate", false);
-  SetEnabled("actFreeze", false);
-  SetEnabled("actSave", false);
+  SetEnabled(act::kClose, false);
+  SetEnabled(act::kLoadUpdate, false);
+  SetEnabled(act::kFreeze, false);
+  SetEnabled(act::kSave, false);
 }
 
 void MainWindow::CreateMenus() {
   fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
-  fileMenu_->addAction(Action("actOpen"));
-  fileMenu_->addAction(Action("actClose"));
-  fileMenu_->addAction(Action("actConfigureConnection"));
+  fileMenu_->addAction(Action(act::kOpen));
+  fileMenu_->addAction(Action(act::kClose));
+  fileMenu_->addAction(Action(act::kConfigureConnection));
   fileMenu_->addSeparator();
-  fileMenu_->addAction(Action("actLoadUpdate"));
+  fileMenu_->addAction(Action(act::kLoadUpdate));
   fileMenu_->addSeparator();
-  fileMenu_->addAction(Action("actExit"));
+  fileMenu_->addAction(Action(act::kExit));
 }
 
 void MainWindow::CreateFrame() {
@@ -197,8 +198,8 @@ void MainWindow::Connect() {
   // Shown before the worker starts: the worker reads it as the operator's wish.
   progress_->move(x() + 8, y() + 50);
   progress_->show();
-  SetEnabled("actOpen", false);
-  SetEnabled("actConfigureConnection", false);
+  SetEnabled(act::kOpen, false);
+  SetEnabled(act::kConfigureConnection, false);
   if (!session_->Connect()) progress_->hide();
 }
 
@@ -217,24 +218,24 @@ void MainWindow::ShowConnectProgress(ConnectStep step) {
 
 void MainWindow::ShowOnLine(bool onLine) {
   if (onLine) {
-    SetEnabled("actOpen", false);
-    SetEnabled("actConfigureConnection", false);
-    SetEnabled("actSave", false);
-    SetEnabled("actClose", true);
+    SetEnabled(act::kOpen, false);
+    SetEnabled(act::kConfigureConnection, false);
+    SetEnabled(act::kSave, false);
+    SetEnabled(act::kClose, true);
     EnableKeyActions();
-    if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
+    if (QAction* freeze = Action(act::kFreeze)) freeze->setChecked(false);
     // Freeze acts on the running poll worker, so it is offered only on-line.
-    SetEnabled("actFreeze", true);
+    SetEnabled(act::kFreeze, true);
     SetBackground(profile_.onLineBackground);
   } else {
     DisableKeyActions();
-    SetEnabled("actLoadUpdate", false);
-    if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
-    SetEnabled("actFreeze", false);
-    SetEnabled("actSave", false);
-    SetEnabled("actClose", false);
-    SetEnabled("actOpen", true);
-    SetEnabled("actConfigureConnection", true);
+    SetEnabled(act::kLoadUpdate, false);
+    if (QAction* freeze = Action(act::kFreeze)) freeze->setChecked(false);
+    SetEnabled(act::kFreeze, false);
+    SetEnabled(act::kSave, false);
+    SetEnabled(act::kClose, false);
+    SetEnabled(act::kOpen, true);
+    SetEnabled(act::kConfigureConnection, true);
     SetBackground(kOffLineBackground);
   }
   RefreshWindowState();
@@ -244,12 +245,12 @@ void MainWindow::ShowDisplay() { RefreshWindowState(); }
 
 void MainWindow::ShowLamps(std::uint8_t lamps) { emit LampsChanged(lamps); }
 
-void MainWindow::OfferUpdate(bool offered) { SetEnabled("actLoadUpdate", offered); }
+void MainWindow::OfferUpdate(bool offered) { SetEnabled(act::kLoadUpdate, offered); }
 
 void MainWindow::PollingRestarted() {
   // The new worker runs: a Freeze mark left from the old one would call the
   // live display a still image and offer to save it.
-  if (QAction* freeze = Action("actFreeze")) freeze->setChecked(false);
+  if (QAction* freeze = Action(act::kFreeze)) freeze->setChecked(false);
   RefreshWindowState();
 }
 
@@ -269,7 +270,7 @@ void MainWindow::ReportLinkFailure(const std::string& text) {
 // ---- firmware update ---------------------------------------------------------
 
 void MainWindow::LoadUpdate() {
-  QAction* action = Action("actLoadUpdate");
+  QAction* action = Action(act::kLoadUpdate);
   if (closing_ || action == nullptr || !action->isEnabled()) return;
   if (profile_.link == LinkKind::kSerial && Settings().baudIndex != kUpdateBaudIndex) {
     Disconnect();
@@ -298,17 +299,17 @@ void MainWindow::LoadUpdate() {
 
 void MainWindow::ShowUpdating(bool updating, bool keysUsable) {
   const bool serial = profile_.link == LinkKind::kSerial;
-  for (const char* name : {"actExit", "actKeypad"}) SetEnabled(name, !updating);
-  if (serial) SetEnabled("actJKeypad", !updating);
+  for (const char* name : {act::kExit, act::kKeypad}) SetEnabled(name, !updating);
+  if (serial) SetEnabled(act::kJKeypad, !updating);
   if (updating) {
-    SetEnabled("actLoadUpdate", false);
-    SetEnabled("actClose", false);
+    SetEnabled(act::kLoadUpdate, false);
+    SetEnabled(act::kClose, false);
     DisableKeyActions();
     return;
   }
   if (!OnLine()) return;  // the link went down meanwhile: off-line rules hold
-  SetEnabled("actLoadUpdate", true);
-  SetEnabled("actClose", true);
+  SetEnabled(act::kLoadUpdate, true);
+  SetEnabled(act::kClose, true);
   if (keysUsable) EnableKeyActions();
 }
 

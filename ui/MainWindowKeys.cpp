@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QKeyEvent>
 
+#include "ui/ActionNames.h"
 #include "ui/ActionTable.h"
 #include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
@@ -27,11 +28,11 @@ void MainWindow::CreateKeyActions() {
   for (PanelKey key : AllPanelKeys()) {
     connect(KeyAction(key), &QAction::triggered, this, [this, key] { PressPanelKey(key); });
   }
-  connect(Action("actKeypad"), &QAction::triggered, this, [this] { ToggleFullKeypad(); });
-  connect(Action("actJKeypad"), &QAction::triggered, this, [this] { ToggleBasicKeypad(); });
-  connect(Action("actRecallKeypad"), &QAction::triggered, this, [this] { BringKeypadToFront(); });
-  Action("actKeypad")->setChecked(true);
-  Action("actJKeypad")->setChecked(false);
+  connect(Action(act::kKeypad), &QAction::triggered, this, [this] { ToggleFullKeypad(); });
+  connect(Action(act::kJKeypad), &QAction::triggered, this, [this] { ToggleBasicKeypad(); });
+  connect(Action(act::kRecallKeypad), &QAction::triggered, this, [this] { BringKeypadToFront(); });
+  Action(act::kKeypad)->setChecked(true);
+  Action(act::kJKeypad)->setChecked(false);
 }
 
 KeyActionSet MainWindow::KeyActionsByKey() const {
@@ -43,7 +44,7 @@ KeyActionSet MainWindow::KeyActionsByKey() const {
 void MainWindow::CreateFullKeypad() {
   fullKeypad_ = new FullKeypadWindow(profile_, KeyActionsByKey(), this);
   fullKeypad_->move(panel_.keyLeft, panel_.keyTop);
-  Action("actKeypad")->setChecked(panel_.keypadVisible);
+  Action(act::kKeypad)->setChecked(panel_.keypadVisible);
   fullKeypad_->setVisible(panel_.keypadVisible);
 }
 
@@ -55,7 +56,7 @@ void MainWindow::CreateBasicKeypad() {
   } else {
     basicKeypad_->move(panel_.keyLeft, panel_.keyTop);
   }
-  Action("actJKeypad")->setChecked(panel_.jKeypadVisible);
+  Action(act::kJKeypad)->setChecked(panel_.jKeypadVisible);
   basicKeypad_->setVisible(panel_.jKeypadVisible);
 }
 
@@ -68,7 +69,7 @@ void MainWindow::ConnectKeypads() {
   connect(fullKeypad_, &KeypadWindow::Closed, this, [this] { FullKeypadClosed(); });
   connect(basicKeypad_, &KeypadWindow::Closed, this, [this] { BasicKeypadClosed(); });
   // The switches work from the keypads as from the main window.
-  for (const char* name : {"actKeypad", "actJKeypad", "actRecallKeypad"}) {
+  for (const char* name : {act::kKeypad, act::kJKeypad, act::kRecallKeypad}) {
     fullKeypad_->addAction(Action(name));
     basicKeypad_->addAction(Action(name));
   }
@@ -108,41 +109,41 @@ void MainWindow::PressOn() {
 void MainWindow::ToggleFullKeypad() {
   if (fullKeypad_->isVisible()) {
     fullKeypad_->hide();
-    Action("actKeypad")->setChecked(false);
+    Action(act::kKeypad)->setChecked(false);
     if (profile_.link == LinkKind::kSerial) basicKeypad_->move(fullKeypad_->pos());
     return;
   }
   fullKeypad_->move(basicKeypad_->pos());
   basicKeypad_->hide();
   fullKeypad_->show();
-  Action("actKeypad")->setChecked(true);
-  Action("actJKeypad")->setChecked(false);
+  Action(act::kKeypad)->setChecked(true);
+  Action(act::kJKeypad)->setChecked(false);
 }
 
 void MainWindow::ToggleBasicKeypad() {
   if (basicKeypad_->isVisible()) {
     basicKeypad_->hide();
-    Action("actJKeypad")->setChecked(false);
+    Action(act::kJKeypad)->setChecked(false);
     if (profile_.link == LinkKind::kSerial) fullKeypad_->move(basicKeypad_->pos());
     return;
   }
   basicKeypad_->move(fullKeypad_->pos());
   fullKeypad_->hide();
   basicKeypad_->show();
-  Action("actJKeypad")->setChecked(true);
-  Action("actKeypad")->setChecked(false);
+  Action(act::kJKeypad)->setChecked(true);
+  Action(act::kKeypad)->setChecked(false);
 }
 
 void MainWindow::FullKeypadClosed() {
   // The close itself hides the window; the serial program also puts the
   // basic keypad where this one was.
   if (profile_.link == LinkKind::kSerial) basicKeypad_->move(fullKeypad_->pos());
-  Action("actKeypad")->setChecked(false);
+  Action(act::kKeypad)->setChecked(false);
 }
 
 void MainWindow::BasicKeypadClosed() {
   if (profile_.link == LinkKind::kSerial) fullKeypad_->move(basicKeypad_->pos());
-  Action("actJKeypad")->setChecked(false);
+  Action(act::kJKeypad)->setChecked(false);
 }
 
 void MainWindow::BringKeypadToFront() {

@@ -13,6 +13,7 @@
 #include "display/StillImage.h"
 #include "display/TextLines.h"
 #include "link/serial/SerialLink.h"
+#include "ui/ActionNames.h"
 #include "ui/DisplayView.h"
 #include "ui/MainWindow.h"
 
@@ -152,14 +153,14 @@ void MainWindow::UpdateStatusBar() {
   std::snprintf(hint, sizeof hint, "W: %4d; H: %4d", width, height);
   if (toolTip() != QLatin1String(hint)) setToolTip(QString::fromLatin1(hint));
 
-  const bool frozen = Action("actFreeze")->isChecked();
+  const bool frozen = Action(act::kFreeze)->isChecked();
   if (OnLine()) {
     // While the port is gone and being reopened, the window says so instead of
     // claiming a link that carries nothing.
     SetText(StatusPanel(0), session_->LineLost() ? QStringLiteral("NO LINK")
                             : frozen             ? QStringLiteral("STILL IMAGE")
                                                  : QStringLiteral("ON-LINE"));
-    SetEnabled("actSave", frozen);
+    SetEnabled(act::kSave, frozen);
   } else {
     SetText(StatusPanel(0), QStringLiteral("OFF-LINE"));
   }
@@ -175,7 +176,7 @@ void MainWindow::ClearMessageRows() {
 
 // Runs after the action has toggled its own check mark.
 void MainWindow::ToggleFreeze() {
-  session_->SetFrozen(Action("actFreeze")->isChecked());
+  session_->SetFrozen(Action(act::kFreeze)->isChecked());
   RefreshWindowState();
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/Placement.h"
 #include "ui/AboutBox.h"
+#include "ui/ActionNames.h"
 #include "ui/ActionTable.h"
 #include "ui/BasicKeypadWindow.h"
 #include "ui/FullKeypadWindow.h"
@@ -29,20 +30,20 @@ std::string PresetName(const char* stem, int n) { return stem + std::to_string(n
 
 void MainWindow::CreateViewActions() {
   for (const ActionSpec& row : ViewActions()) MakeAction(row);
-  connect(Action("actHome"), &QAction::triggered, this, [this] { PlaceHome(); });
-  connect(Action("actPark"), &QAction::triggered, this, [this] { PlacePark(); });
+  connect(Action(act::kHome), &QAction::triggered, this, [this] { PlaceHome(); });
+  connect(Action(act::kPark), &QAction::triggered, this, [this] { PlacePark(); });
   for (int n = 1; n <= kPresetCount; ++n) {
-    QAction* preset = Action(PresetName("actPreset", n));
+    QAction* preset = Action(PresetName(act::kPresetStem, n));
     // The mark follows PresetItem only: a click on the checked entry must not
     // take it away.
     connect(preset, &QAction::triggered, this, [this, n] { RecallPreset(n); });
-    connect(Action(PresetName("actDefPreset", n)), &QAction::triggered, this,
+    connect(Action(PresetName(act::kDefPresetStem, n)), &QAction::triggered, this,
             [this, n] { RestoreDefaultPreset(n); });
   }
   Action("actPreset1")->setChecked(true);
   auto* about = new QAction(QStringLiteral("&About..."), this);
-  about->setObjectName("About1");
-  actions_["About1"] = about;
+  about->setObjectName(act::kAbout);
+  actions_[act::kAbout] = about;
   connect(about, &QAction::triggered, this, [this] { ShowAboutBox(); });
 }
 
@@ -52,12 +53,12 @@ void MainWindow::CreateViewMenus() {
   popupMenu_ = new QMenu(this);
   popupMenu_->setObjectName("ContextMenu");
   for (QMenu* menu : {viewMenu_, popupMenu_}) {
-    menu->addAction(Action("actHome"));
-    menu->addAction(Action("actPark"));
+    menu->addAction(Action(act::kHome));
+    menu->addAction(Action(act::kPark));
     menu->addSeparator();
     // The keypad switches belong to the keypad windows; they appear here once
     // those windows exist.
-    for (const char* name : {"actJKeypad", "actKeypad"}) {
+    for (const char* name : {act::kJKeypad, act::kKeypad}) {
       if (QAction* action = Action(name)) menu->addAction(action);
     }
     menu->addSeparator();
@@ -65,7 +66,7 @@ void MainWindow::CreateViewMenus() {
   auto* radio = new QActionGroup(popupMenu_);
   radio->setExclusive(true);
   for (int n = 1; n <= kPresetCount; ++n) {
-    QAction* preset = Action(PresetName("actPreset", n));
+    QAction* preset = Action(PresetName(act::kPresetStem, n));
     viewMenu_->addAction(preset);
     // The context menu shows the presets as radio items: entries of their own
     // that run the same actions and mirror their marks.
@@ -81,7 +82,7 @@ void MainWindow::CreateViewMenus() {
   }
   helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
   helpMenu_->setObjectName("Help1");
-  helpMenu_->addAction(Action("About1"));
+  helpMenu_->addAction(Action(act::kAbout));
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
@@ -141,8 +142,8 @@ void MainWindow::SaveSettings() {
   now.keyLeft = fullKeypad_->pos().x();
   now.jKeyTop = basicKeypad_->pos().y();
   now.jKeyLeft = basicKeypad_->pos().x();
-  now.keypadVisible = Action("actKeypad")->isChecked();
-  now.jKeypadVisible = Action("actJKeypad")->isChecked();
+  now.keypadVisible = Action(act::kKeypad)->isChecked();
+  now.jKeypadVisible = Action(act::kJKeypad)->isChecked();
   now.comPort = Settings().comPort;
   now.baudIndex = Settings().baudIndex;
   now.usbIdString = Settings().usbIdString;
@@ -158,7 +159,7 @@ void MainWindow::SetConnectionDialog(std::unique_ptr<ConnectionDialog> dialog) {
 void MainWindow::ConfigureConnection() {
   emit ConfigureConnectionRequested();
   // A disabled action does nothing: the link is open or being opened.
-  QAction* action = Action("actConfigureConnection");
+  QAction* action = Action(act::kConfigureConnection);
   if (connectionDialog_ == nullptr || closing_ || (action != nullptr && !action->isEnabled())) {
     return;
   }
@@ -207,7 +208,7 @@ void MainWindow::TrackPreset() {
 void MainWindow::SelectPreset(int n) {
   if (n < 1 || n > kPresetCount) return;
   for (int i = 1; i <= kPresetCount; ++i) {
-    Action(PresetName("actPreset", i))->setChecked(i == n);
+    Action(PresetName(act::kPresetStem, i))->setChecked(i == n);
     if (auto it = popupPresets_.find(i); it != popupPresets_.end()) it->second->setChecked(i == n);
   }
   panel_.presetItem = n;
