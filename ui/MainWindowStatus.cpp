@@ -10,9 +10,9 @@
 #include <initializer_list>
 #include <span>
 
+#include "display/StatusTexts.h"
 #include "display/StillImage.h"
 #include "display/TextLines.h"
-#include "link/serial/SerialLink.h"
 #include "ui/ActionNames.h"
 #include "ui/DisplayView.h"
 #include "ui/MainWindow.h"
@@ -35,12 +35,6 @@ constexpr PanelLayout kSerialPanels[] = {
 constexpr PanelLayout kUsbPanels[] = {{70, Qt::AlignCenter},  {30, Qt::AlignCenter},
                                       {60, Qt::AlignCenter},  {60, Qt::AlignCenter},
                                       {150, Qt::AlignCenter}, {150, Qt::AlignLeft}};
-
-QString Format(const char* format, int value) {
-  char text[32];
-  std::snprintf(text, sizeof text, format, value);
-  return QString::fromLatin1(text);
-}
 
 // The widest text each panel shows (the USB ID panel's text is the operator's
 // own and may be cut off, as the original's is).
@@ -128,42 +122,24 @@ QLabel* MainWindow::StatusPanel(int n) const {
 
 void MainWindow::UpdateStatusBar() {
   if (statusPanels_.empty()) return;
-  SetText(StatusPanel(1), Format("F%1d", panel_.presetItem));
   const QRect drawn = DisplayRect();
-  const int width = drawn.width() + 1;
-  const int height = drawn.height() + 1;
-  SetText(StatusPanel(2), Format("W: %4d", width));
-  SetText(StatusPanel(3), Format("H: %4d", height));
-  if (profile_.link == LinkKind::kSerial) {
-    if (Settings().comPort != 0) {
-      SetText(StatusPanel(4), Format("Port: COM%d", Settings().comPort));
-      SetText(StatusPanel(5), Format("Baud Rate: %d", BaudForIndex(Settings().baudIndex)));
-      SetText(StatusPanel(6), QStringLiteral("8, 1, N"));
-    } else {
-      SetText(StatusPanel(4), QStringLiteral("Port: NONE"));
-      SetText(StatusPanel(5), QString());
-    }
-  } else {
-    SetText(StatusPanel(4),
-            Settings().usbIdEnabled
-                ? QStringLiteral("USB_ID: [%1]").arg(QString::fromStdString(Settings().usbIdString))
-                : QStringLiteral("USB_ID: Not enabled"));
-  }
-  char hint[48];
-  std::snprintf(hint, sizeof hint, "W: %4d; H: %4d", width, height);
-  if (toolTip() != QLatin1String(hint)) setToolTip(QString::fromLatin1(hint));
-
   const bool frozen = Action(act::kFreeze)->isChecked();
-  if (OnLine()) {
-    // While the port is gone and being reopened, the window says so instead of
-    // claiming a link that carries nothing.
-    SetText(StatusPanel(0), session_->LineLost() ? QStringLiteral("NO LINK")
-                            : frozen             ? QStringLiteral("STILL IMAGE")
-                                                 : QStringLiteral("ON-LINE"));
-    SetEnabled(act::kSave, frozen);
-  } else {
-    SetText(StatusPanel(0), QStringLiteral("OFF-LINE"));
+  const StatusTexts texts = MakeStatusTexts({
+      .serial = profile_.link == LinkKind::kSerial,
+      .presetItem = panel_.presetItem,
+      .displayWidth = drawn.width(),
+      .displayHeight = drawn.height(),
+      .link = Settings(),
+      .onLine = OnLine(),
+      .lineLost = session_->LineLost(),
+      .frozen = frozen,
+  });
+  for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
+    if (texts.panels[i]) SetText(statusPanels_[i], QString::fromStdString(*texts.panels[i]));
   }
+  const QString hint = QString::fromStdString(texts.hint);
+  if (toolTip() != hint) setToolTip(hint);
+  if (OnLine()) SetEnabled(act::kSave, frozen);
 }
 
 void MainWindow::WriteText(int column, int row, std::string_view text) {
