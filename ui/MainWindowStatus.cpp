@@ -58,7 +58,7 @@ const PanelTexts kUsbTexts[] = {
     {3, {"H: 1000"}},
     {4, {"USB_ID: Not enabled"}},
 };
-constexpr int kPanelTextMargin = 6;  // frame and a little air on both sides
+constexpr int kPanelTextMargin = 2;  // the sunken frame, one pixel each side
 
 // The largest pixel size, up to kStatusFontPixels, at which every panel's own
 // texts fit its width: "STILL IMAGE" has to fit the 60-pixel first panel. (The
