@@ -1,6 +1,7 @@
 // AmpPanel_232's main window against the virtual amplifier behind a real
 // pseudo-terminal, read through the real serial link.
 #include <QAction>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -12,6 +13,8 @@
 #include "tests/ui/FreezeAtRest.h"
 #include "tests/ui/PtyAmplifier.h"
 #include "ui/MainWindow.h"
+#include "update/Package.h"
+#include "update/PackageWriter.h"
 
 using namespace amppanel;
 
@@ -120,6 +123,55 @@ class EndToEndTest : public QObject {
     QVERIFY(!form.Polling());
     QVERIFY(!form.Action("actFreeze")->isEnabled());
     QVERIFY(AllPixelsAre(*form.Image(), kOffLineBackground));
+  }
+
+  void firmwareUpdateFromTheMenuReachesTheLoaderAndMirroringResumes() {
+    Amplifier amp;
+    QVERIFY2(amp.Opened(), "no pseudo-terminal available");
+    SteadyClock clock(4);  // the 3 s identification wait and the ON pulse, shortened
+    const std::string device = amp.Device();
+    MainWindow form(SerialProfile(), std::make_unique<SerialLink>([device](int) { return device; }),
+                    clock);
+    auto recorder = std::make_unique<test::RecordingDialogs>();
+    test::RecordingDialogs* dialogs = recorder.get();
+    form.SetDialogs(std::move(recorder));
+    form.Settings().comPort = 1;
+    form.Connect();
+    // In standby the amplifier's status offers an update.
+    QTRY_VERIFY_WITH_TIMEOUT(form.Action("actLoadUpdate")->isEnabled(), 10000);
+
+    std::vector<std::uint8_t> image(3 * kBlockDataSize - 100);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
+    const std::vector<std::uint8_t> package = BuildPackage(image);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.PK3");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(package.data()), static_cast<qint64>(package.size()));
+    file.close();
+    dialogs->fileToGive = path.toStdString();
+
+    form.Action("actLoadUpdate")->trigger();
+    QCOMPARE(dialogs->Shown(), std::vector<std::string>{"open: Open Package file"});
+    QVERIFY(form.Session().Updating());
+    QVERIFY(!form.Polling());
+    // While the upload runs (the identification wait alone takes 750 ms here),
+    // nothing can end the program or the link.
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Action("actExit")->isEnabled(), 5000);
+    QVERIFY(!form.Action("actClose")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(amp.engine.Blocks().size(), std::size_t(3), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Polling(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Action("actExit")->isEnabled(), 10000);
+    // Every block arrived byte for byte (the last one padded with 0xFF).
+    image.resize(3 * kBlockDataSize, 0xFF);
+    const auto blocks = amp.engine.Blocks();
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+      QVERIFY(std::equal(blocks[b].data.begin(), blocks[b].data.end(),
+                         image.begin() + static_cast<long>(b * kBlockDataSize)));
+    }
+    QVERIFY2(dialogs->Shown().size() == 1, "no error box");
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTheAmplifiersDisplay(*form.Image(), amp.engine), 20000);
+    form.Disconnect();
   }
 };
 
