@@ -11,6 +11,7 @@
 #include "keys/Keys.h"
 #include "protocol/Frames.h"
 #include "session/PanelSession.h"
+#include "tests/session/SessionHarness.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ScriptedLink.h"
 
@@ -19,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Bytes;
+using test::RecordingObserver;
 using test::ScriptedLink;
 
 // Waits of one length are held until the test opens the gate (or a stop
@@ -60,45 +62,6 @@ class GatedClock final : public Clock {
   std::vector<milliseconds> sleeps_;
 };
 
-struct RecordingObserver final : SessionObserver {
-  bool ConnectStillWanted() const override { return wanted.load(); }
-  void ShowConnectProgress(ConnectStep step) override {
-    events.push_back(step == ConnectStep::kAttempted ? "attempt" : "attempts over");
-  }
-  void ShowOnLine(bool onLine) override { events.push_back(onLine ? "on-line" : "off-line"); }
-  void ShowDisplay() override {
-    ++displays;
-    if (onDisplay) onDisplay();
-  }
-  void ShowLamps(std::uint8_t value) override { lamps = value; }
-  void OfferUpdate(bool offered) override { updateOffered = offered; }
-  void PollingRestarted() override { events.push_back("polling restarted"); }
-  void ShowLineLost(bool lost) override { events.push_back(lost ? "line lost" : "line back"); }
-  void ReportConnectFailure(const std::string& text) override {
-    events.push_back("connect failure: " + text);
-  }
-  void ReportLinkFailure(const std::string& text) override {
-    events.push_back("link failure: " + text);
-  }
-  void ShowUpdating(bool updating, bool keysUsable) override {
-    events.push_back(updating ? "updating" : keysUsable ? "updated, keys on" : "updated, keys off");
-  }
-  void ReportUpdateFailure(const std::string& text) override {
-    events.push_back("update failure: " + text);
-  }
-
-  int Count(const std::string& event) const {
-    return static_cast<int>(std::count(events.begin(), events.end(), event));
-  }
-
-  std::atomic<bool> wanted{true};
-  std::vector<std::string> events;
-  int displays = 0;
-  std::uint8_t lamps = 0;
-  bool updateOffered = false;
-  std::function<void()> onDisplay;
-};
-
 Bytes DisplayWithA(std::uint8_t status) {
   Bytes data(kDisplayDataSize, 0);
   data[0] = 33;
@@ -126,15 +89,9 @@ struct Rig {
   }
   ~Rig() { session.reset(); }
 
-  // Serves the UI thread until pred holds; false after five seconds.
   template <class Pred>
   bool PumpUntil(Pred pred) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      ui.RunNext(1ms);
-    }
-    return true;
+    return test::PumpUntil(ui, pred);
   }
   bool ConnectAndMirror() {
     session->Connect();

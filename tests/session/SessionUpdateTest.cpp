@@ -8,6 +8,7 @@
 #include "session/PanelSession.h"
 #include "sim/AmpEngine.h"
 #include "sim/SimLink.h"
+#include "tests/session/SessionHarness.h"
 #include "tests/support/ManualClock.h"
 #include "tests/update/UpdateTestSupport.h"
 
@@ -16,33 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Bytes;
-
-struct Observer final : SessionObserver {
-  bool ConnectStillWanted() const override { return true; }
-  void ShowConnectProgress(ConnectStep) override {}
-  void ShowOnLine(bool onLine) override { events.push_back(onLine ? "on-line" : "off-line"); }
-  void ShowDisplay() override {}
-  void ShowLamps(std::uint8_t) override {}
-  void OfferUpdate(bool) override {}
-  void PollingRestarted() override {}
-  void ShowLineLost(bool) override {}
-  void ReportConnectFailure(const std::string& text) override {
-    events.push_back("connect failure: " + text);
-  }
-  void ReportLinkFailure(const std::string& text) override {
-    events.push_back("link failure: " + text);
-  }
-  void ShowUpdating(bool updating, bool keysUsable) override {
-    events.push_back(updating ? "updating" : keysUsable ? "updated, keys on" : "updated, keys off");
-  }
-  void ReportUpdateFailure(const std::string& text) override {
-    events.push_back("update failure: " + text.substr(0, text.find(':')));
-  }
-  bool Saw(const std::string& event) const {
-    return std::find(events.begin(), events.end(), event) != events.end();
-  }
-  std::vector<std::string> events;
-};
 
 AmpEngineOptions FastEngine() {
   AmpEngineOptions options;
@@ -60,19 +34,14 @@ struct Rig {
   ~Rig() { session.reset(); }
   template <class Pred>
   bool PumpUntil(Pred pred) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      ui.RunNext(1ms);
-    }
-    return true;
+    return test::PumpUntil(ui, pred, 20s);
   }
   const BuildProfile& profile;
   QueueUiThread ui;
   test::ManualClock clock;
   AmpEngine engine;
   SimLink* sim = nullptr;
-  Observer observer;
+  test::RecordingObserver observer;
   std::unique_ptr<PanelSession> session;
   test::TempFolder folder;
 };
@@ -89,7 +58,7 @@ TEST(SessionUpdate, PackageArrivesAndPollingComesBackInBothPrograms) {
     EXPECT_TRUE(rig.session->Updating());
     ASSERT_TRUE(rig.PumpUntil([&] { return !rig.session->Updating(); }));
     EXPECT_EQ(rig.observer.events.back(), "updated, keys on") << profile->programName;
-    EXPECT_TRUE(rig.observer.Saw("updating"));
+    EXPECT_TRUE((rig.observer.Count("updating") > 0));
     const auto blocks = rig.engine.Blocks();
     ASSERT_EQ(blocks.size(), 3u);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
@@ -110,8 +79,8 @@ TEST(SessionUpdate, ACorruptPackageEndsWithABoxAndUsbKeepsTheKeysOff) {
     const Bytes package = Damaged(test::PackageOf(2), PackageDamage::kBadPackageSum, *profile);
     rig.session->StartUpdate(rig.folder.Write("bad.PK3", package));
     ASSERT_TRUE(rig.PumpUntil([&] { return !rig.session->Updating(); }));
-    EXPECT_TRUE(
-        rig.observer.Saw("update failure: Data consistency check failed while processing file"))
+    EXPECT_TRUE(rig.observer.SawStarting(
+        "update failure: Data consistency check failed while processing file"))
         << profile->programName;
     const bool serial = profile->link == LinkKind::kSerial;
     EXPECT_EQ(rig.observer.events.back(), serial ? "updated, keys on" : "updated, keys off");

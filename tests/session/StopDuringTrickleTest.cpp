@@ -14,26 +14,12 @@
 #include "link/serial/SerialLink.h"
 #include "protocol/Frames.h"
 #include "session/PanelSession.h"
+#include "tests/session/SessionHarness.h"
 
 namespace amppanel {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct QuietObserver final : SessionObserver {
-  bool ConnectStillWanted() const override { return true; }
-  void ShowConnectProgress(ConnectStep) override {}
-  void ShowOnLine(bool) override {}
-  void ShowDisplay() override {}
-  void ShowLamps(std::uint8_t) override {}
-  void OfferUpdate(bool) override {}
-  void PollingRestarted() override {}
-  void ShowLineLost(bool) override {}
-  void ReportConnectFailure(const std::string&) override {}
-  void ReportLinkFailure(const std::string&) override {}
-  void ShowUpdating(bool, bool) override {}
-  void ReportUpdateFailure(const std::string&) override {}
-};
 
 TEST(StopDuringTrickle, DisconnectEndsAPollStepReadingABabblingLine) {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -62,7 +48,7 @@ TEST(StopDuringTrickle, DisconnectEndsAPollStepReadingABabblingLine) {
   });
 
   QueueUiThread ui;
-  QuietObserver observer;
+  test::RecordingObserver observer;
   PanelSession session(SerialProfile(), std::make_unique<SerialLink>([&](int) { return device; }),
                        ui, RealClock(), observer);
   session.Settings().comPort = 1;
