@@ -23,7 +23,7 @@ namespace amppanel {
 using Steady = std::chrono::steady_clock;
 
 struct SerialLink::Port {
-  explicit Port(int descriptor) : fd(descriptor) {}
+  Port(int descriptor, int rate) : fd(descriptor), baud(rate) {}
   // A pseudo-terminal keeps its exclusive mark after the last close (the
   // terminal lives as long as its master side): left set, nobody but root
   // could open the port again. Only a mark this link set is taken away.
@@ -32,6 +32,7 @@ struct SerialLink::Port {
     ::close(fd);
   }
   const int fd;
+  const int baud;
   bool exclusive = false;
 };
 
@@ -66,11 +67,23 @@ struct Transfer {
   std::size_t count = 0;
 };
 
+// The time one byte takes on the wire: start bit, 8 data bits, stop bit.
+Steady::duration ByteTime(int baud) {
+  return std::chrono::duration_cast<Steady::duration>(std::chrono::seconds(10)) / std::max(baud, 1);
+}
+
+// Sleeps for d, woken early only by a stop request on wakeFd.
+void WaitForStopOr(int wakeFd, Steady::duration d) {
+  pollfd p{wakeFd, POLLIN, 0};
+  (void)::poll(&p, wakeFd >= 0 ? 1 : 0, PollMs(d));
+}
+
 // One read call with the time-outs of a Windows COM port: it ends when the
 // buffer is full, when the total time is up, or when the interval passes after
 // a byte without another one.
 Transfer ReadOnce(int fd, int wakeFd, const std::atomic<bool>& interrupted,
-                  std::span<std::uint8_t> buffer, const SerialTimeouts& t) {
+                  std::span<std::uint8_t> buffer, const SerialTimeouts& t,
+                  Steady::duration byteTime) {
   Transfer r;
   const auto start = Steady::now();
   const Steady::time_point deadline =
@@ -97,6 +110,20 @@ Transfer ReadOnce(int fd, int wakeFd, const std::atomic<bool>& interrupted,
     if (n > 0) {
       r.count += static_cast<std::size_t>(n);
       lastByte = Steady::now();
+      // A UART hands over a reply a byte or two at a time; waking for each
+      // costs two system calls a byte, more the slower the line. The driver
+      // gathers the missing bytes while they are on the wire instead. The
+      // wait is a fraction of the interval time-out, so a reply that stalls
+      // is still noticed within that time-out (late by at most the fraction,
+      // never early), and a stop request still ends it at once.
+      const std::size_t missing = buffer.size() - r.count;
+      if (missing > 0) {
+        const auto gather = std::min({byteTime * static_cast<long>(missing),
+                                      Steady::duration(t.readInterval / 4), deadline - lastByte});
+        if (gather >= std::chrono::milliseconds(1) && !interrupted.load()) {
+          WaitForStopOr(wakeFd, gather);
+        }
+      }
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       continue;
     } else {
@@ -186,14 +213,15 @@ int SerialLink::Open(const LinkSettings& settings) {
   if (devicePath_.empty()) return kLinkCantOpen;
   const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return kLinkCantOpen;
-  auto port = std::make_unique<Port>(fd);
+  const int baud = BaudForIndex(settings.baudIndex);
+  auto port = std::make_unique<Port>(fd, baud);
   // No sharing: a port another program holds must fail to open here too.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return kLinkCantOpen;
   port->exclusive = ::ioctl(fd, TIOCEXCL) == 0;
   (void)::ioctl(fd, TCFLSH, TCIOFLUSH);
   // Configuration failures are not fatal: a pseudo-terminal or an unusual
   // driver may refuse some settings and still carry the bytes.
-  (void)ConfigurePort(fd, BaudForIndex(settings.baudIndex));
+  (void)ConfigurePort(fd, baud);
   // The ON line stays low until the operator pulses it.
   SetModemLines(fd, TIOCMBIC, TIOCM_DTR | TIOCM_RTS);
   std::lock_guard lock(writeMutex_);
@@ -221,8 +249,9 @@ LinkResult SerialLink::Write(std::span<const std::uint8_t> data) {
 LinkResult SerialLink::Read(std::span<std::uint8_t> buffer) {
   if (!port_) return {kLinkIoError, 0};
   const int fd = port_->fd;
+  const Steady::duration byteTime = ByteTime(port_->baud);
   return Repeat(buffer, [&](std::span<std::uint8_t> rest) {
-    return ReadOnce(fd, wakeFd_, interrupted_, rest, timeouts_);
+    return ReadOnce(fd, wakeFd_, interrupted_, rest, timeouts_, byteTime);
   });
 }
 
