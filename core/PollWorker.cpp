@@ -18,8 +18,13 @@ void PollWorker::Run() {
     Gate();
     if (Terminated()) break;
     if (workProc_) workProc_(*this);
-    if (frameCallback_) Ui().Synchronize([this] { frameCallback_(*this); });
-    if (statusCallback_) Ui().Synchronize([this] { statusCallback_(*this); });
+    // One wake-up of the UI thread a cycle: the frame, then the status.
+    if (frameCallback_ || statusCallback_) {
+      Ui().Synchronize([this] {
+        if (frameCallback_) frameCallback_(*this);
+        if (statusCallback_) statusCallback_(*this);
+      });
+    }
     Pause(pauseMs_);
   }
 }

@@ -12,7 +12,8 @@ class PollWorker;
 using PollProc = std::function<void(PollWorker&)>;
 
 // Repeats until asked to terminate: the work step on the worker, then the frame
-// and status callbacks on the UI thread (each waited for), then the pause. The
+// and status callbacks on the UI thread (in that order, in one hand-over that
+// the worker waits for), then the pause. The
 // request is looked at only at the top of a cycle, so a cycle once begun always
 // runs both callbacks; suspension holds the worker between two cycles.
 class PollWorker final : public WorkerThread {

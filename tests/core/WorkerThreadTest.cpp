@@ -3,6 +3,8 @@
 #include <atomic>
 #include <future>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "core/OneShotWorker.h"
 #include "core/PollWorker.h"
@@ -34,6 +36,24 @@ TEST(PollWorker, TerminateDuringThePauseRunsNoFurtherWorkStep) {
   EXPECT_EQ(n.work.load(), 1);
   EXPECT_EQ(n.frame, 1);
   EXPECT_TRUE(worker.Finished());
+}
+
+TEST(PollWorker, OneCycleWakesTheUiThreadOnceFrameFirstThenStatus) {
+  QueueUiThread ui;
+  ManualClock clock;
+  std::vector<std::string> order;  // UI thread only
+  PollWorker worker(
+      ui, clock, 80ms, [](PollWorker&) {}, [&](PollWorker&) { order.push_back("frame"); },
+      [&](PollWorker& t) {
+        order.push_back("status");
+        t.Terminate();
+      });
+  ASSERT_TRUE(ui.WaitForTask(5s));
+  // The worker waits for its hand-over, so nothing else can be queued yet.
+  EXPECT_EQ(ui.RunPending(), 1);
+  EXPECT_EQ(order, (std::vector<std::string>{"frame", "status"}));
+  worker.WaitFor();
+  EXPECT_EQ(order.size(), 2u);
 }
 
 TEST(PollWorker, TerminateInsideStatusCallbackEndsAfterItAndItsPause) {
