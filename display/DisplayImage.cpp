@@ -1,7 +1,5 @@
 #include "display/DisplayImage.h"
 
-#include <cstring>
-
 namespace amppanel {
 
 // Qt requires 32-bit aligned scan lines to wrap the pixels without a copy.
@@ -16,10 +14,15 @@ DisplayImage::DisplayImage() {
 }
 
 void DisplayImage::ClearDisplay() {
-  for (int x = 0; x < kWidth; ++x) Write(x, 0, back_);
-  for (int y = 1; y < kHeight; ++y) {
-    std::memcpy(rows_[static_cast<std::size_t>(y)], rows_[0], kBytesPerLine);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) Write(x, y, back_);
   }
+}
+
+DisplayImage::Region DisplayImage::TakeChanges() {
+  const Region changed = changed_;
+  changed_ = {};
+  return changed;
 }
 
 bool DisplayImage::ResetDisplay(Rgb background) {

@@ -1,8 +1,12 @@
 // The mirrored front-panel display: 8 rows of 40 cells of 6 x 8 dots, with a
-// 2-pixel border, held as a 244 x 68 RGB888 image that the UI shows without a
-// copy (QImage::Format_RGB888 over Data(), kWidth, kHeight, kBytesPerLine).
+// 2-pixel border, held as a 244 x 68 RGB888 image (what the still image
+// saves), and the same pixels as 32-bit words that the UI draws from without
+// a copy (QImage::Format_RGB32 over DrawPixels(), kWidth, kHeight,
+// kDrawBytesPerLine). The image also knows which pixels changed since the
+// window last looked, so an unchanged display costs no drawing.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +25,17 @@ class DisplayImage {
   static constexpr int kHeight = 2 * kBorder + kRows * kGlyphHeight;   // 68
   static constexpr int kBytesPerPixel = 3;                             // r, g, b
   static constexpr int kBytesPerLine = kWidth * kBytesPerPixel;        // rows are contiguous
+  static constexpr int kDrawBytesPerLine = kWidth * 4;  // one 0xffRRGGBB word a pixel
+
+  // A rectangle of pixels, right and bottom exclusive.
+  struct Region {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool Empty() const { return right <= left || bottom <= top; }
+    bool operator==(const Region&) const = default;
+  };
 
   // Off-line background, dot colour in front, every pixel cleared.
   DisplayImage();
@@ -30,6 +45,15 @@ class DisplayImage {
 
   // Top-left pixel; kHeight rows of kBytesPerLine bytes, 4-byte aligned.
   const std::uint8_t* Data() const { return pixels_.data(); }
+
+  // Top-left pixel as 0xffRRGGBB; kHeight rows of kWidth words. Always holds
+  // the same colours as Data(): stretching a 24-bit image onto a window takes
+  // a slow per-pixel path in the toolkit, a 32-bit one a plain copy.
+  const std::uint32_t* DrawPixels() const { return draw_.data(); }
+
+  // The smallest rectangle holding every pixel whose colour changed since the
+  // last call (empty when none did), and starts collecting afresh.
+  Region TakeChanges();
 
   Rgb BackColour() const { return back_; }
   Rgb ForeColour() const { return fore_; }
@@ -57,15 +81,34 @@ class DisplayImage {
     return x >= 0 && x < kWidth && y >= 0 && y < kHeight;
   }
   void Write(int x, int y, Rgb colour) {
+    const std::uint32_t word = 0xFF000000u | static_cast<std::uint32_t>(colour.r) << 16 |
+                               static_cast<std::uint32_t>(colour.g) << 8 | colour.b;
+    std::uint32_t& drawn =
+        draw_[static_cast<std::size_t>(y) * kWidth + static_cast<std::size_t>(x)];
+    // Both buffers always agree, so one comparison tells whether either changes.
+    if (drawn == word) return;
+    drawn = word;
     std::uint8_t* p =
         rows_[static_cast<std::size_t>(y)] + static_cast<std::ptrdiff_t>(x) * kBytesPerPixel;
     p[0] = colour.r;
     p[1] = colour.g;
     p[2] = colour.b;
+    if (changed_.Empty()) {
+      changed_ = {x, y, x + 1, y + 1};
+    } else {
+      changed_.left = std::min(changed_.left, x);
+      changed_.top = std::min(changed_.top, y);
+      changed_.right = std::max(changed_.right, x + 1);
+      changed_.bottom = std::max(changed_.bottom, y + 1);
+    }
   }
 
   alignas(4) std::array<std::uint8_t, static_cast<std::size_t>(kBytesPerLine) * kHeight> pixels_{};
   std::array<std::uint8_t*, kHeight> rows_{};
+  // Starts as zero, which no colour word equals, so the first clear writes
+  // every pixel of both buffers.
+  std::array<std::uint32_t, static_cast<std::size_t>(kWidth) * kHeight> draw_{};
+  Region changed_;
   Rgb back_ = kOffLineBackground;
   Rgb fore_ = kDotColour;
 };

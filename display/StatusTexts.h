@@ -19,6 +19,7 @@ struct StatusInputs {
   bool onLine = false;
   bool lineLost = false;  // on-line, but the port is gone and being reopened
   bool frozen = false;
+  bool operator==(const StatusInputs&) const = default;
 };
 
 inline constexpr std::size_t kMaxStatusPanels = 8;

@@ -17,6 +17,7 @@ struct LinkSettings {
   int baudIndex = 6;  // into BaudTable
   std::string usbIdString;
   bool usbIdEnabled = false;
+  bool operator==(const LinkSettings&) const = default;
 };
 
 // Result of one transfer: a link status number and the bytes moved.

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include "display/DisplayImage.h"
+
 namespace amppanel {
 
 class DisplayView final : public QWidget {
@@ -13,11 +15,15 @@ class DisplayView final : public QWidget {
  public:
   explicit DisplayView(QWidget* parent = nullptr);
 
-  // Shows the given RGB888 pixels without copying them; they must outlive the
-  // view or be replaced with Detach() before they are released.
-  void Attach(const unsigned char* pixels, int width, int height, int bytesPerLine);
+  // Shows the image's 32-bit pixels without copying them; the image must
+  // outlive the view or be replaced with Detach() before it is released.
+  void Attach(const DisplayImage& image);
   void Detach();
   bool Attached() const { return !image_.isNull(); }
+
+  // Repaints the part of the widget that shows the given image pixels, and
+  // nothing when the region is empty.
+  void ShowChanges(const DisplayImage::Region& changed);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -76,8 +76,7 @@ MainWindow::MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, 
   CreateBasicKeypad();
   KeepWindowsOnScreen();
 
-  view_->Attach(Image()->Data(), DisplayImage::kWidth, DisplayImage::kHeight,
-                DisplayImage::kBytesPerLine);
+  view_->Attach(*Image());
   ResetDisplay(kOffLineBackground);
   DisableKeyActions();
   ConnectKeypads();
@@ -127,6 +126,9 @@ void MainWindow::CreateActions() {
   SetEnabled(act::kLoadUpdate, false);
   SetEnabled(act::kFreeze, false);
   SetEnabled(act::kSave, false);
+  loadUpdate_ = Action(act::kLoadUpdate);
+  freeze_ = Action(act::kFreeze);
+  save_ = Action(act::kSave);
 }
 
 void MainWindow::CreateMenus() {
@@ -241,11 +243,19 @@ void MainWindow::ShowOnLine(bool onLine) {
   RefreshWindowState();
 }
 
-void MainWindow::ShowDisplay() { RefreshWindowState(); }
+void MainWindow::ShowDisplay() {
+  RefreshWindowState();
+  emit FrameShown();
+}
 
-void MainWindow::ShowLamps(std::uint8_t lamps) { emit LampsChanged(lamps); }
+void MainWindow::ShowLamps(std::uint8_t lamps) {
+  // Every decoded frame reports its lamps; the keypads redraw only a change.
+  if (shownLamps_ == lamps) return;
+  shownLamps_ = lamps;
+  emit LampsChanged(lamps);
+}
 
-void MainWindow::OfferUpdate(bool offered) { SetEnabled(act::kLoadUpdate, offered); }
+void MainWindow::OfferUpdate(bool offered) { loadUpdate_->setEnabled(offered); }
 
 void MainWindow::PollingRestarted() {
   // The new worker runs: a Freeze mark left from the old one would call the
@@ -320,6 +330,12 @@ void MainWindow::ReportUpdateFailure(const std::string& text) { dialogs_->ErrorB
 void MainWindow::ResetDisplay(Rgb background) {
   session_->ResetDisplay(background);
   SetBackground(background);
+  RepaintDisplayChanges();
+}
+
+void MainWindow::RepaintDisplayChanges() {
+  if (view_ == nullptr) return;
+  if (DisplayImage* image = Image()) view_->ShowChanges(image->TakeChanges());
 }
 
 void MainWindow::SetBackground(Rgb background) {
@@ -335,7 +351,7 @@ void MainWindow::SetBackground(Rgb background) {
 }
 
 void MainWindow::RefreshWindowState() {
-  if (view_ != nullptr) view_->update();
+  RepaintDisplayChanges();
   UpdateStatusBar();
   TrackPreset();
 }
@@ -344,7 +360,26 @@ bool MainWindow::event(QEvent* event) {
   // A menu entry under the mouse would replace the panels with its caption;
   // the panels stay.
   if (event->type() == QEvent::StatusTip) return true;
-  return QMainWindow::event(event);
+  const bool handled = QMainWindow::event(event);
+  if (event->type() == QEvent::Paint && !closing_) {
+    // Whatever got the window painted (an expose, the window manager framing
+    // it, a move between screens), the panels and the preset follow. The
+    // display's own frames repaint only the display, not this window.
+    UpdateStatusBar();
+    if (!trackPosted_) {
+      // A resize from inside a paint would be painted over; it waits for the
+      // event loop.
+      trackPosted_ = true;
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            trackPosted_ = false;
+            if (!closing_) TrackPreset();
+          },
+          Qt::QueuedConnection);
+    }
+  }
+  return handled;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "core/Clock.h"
 #include "core/UiThread.h"
 #include "display/DisplayImage.h"
+#include "display/StatusTexts.h"
 #include "keys/Keys.h"
 #include "link/Link.h"
 #include "platform/Settings.h"
@@ -74,8 +76,9 @@ class MainWindow : public QMainWindow, private SessionObserver {
 
   // Drawing.
   void ResetDisplay(Rgb background);
-  // Brings the status bar and the preset's size up to date and repaints the
-  // display; cheap, so it runs on every paint of the window.
+  // Repaints what changed in the display, brings the status bar and the
+  // preset's size up to date; cheap when nothing changed, so it runs for every
+  // decoded frame. The window's own paints bring the last two up to date too.
   void RefreshWindowState();
 
   // The front-panel key actions are enabled only while on-line.
@@ -128,8 +131,11 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void BringToFront();
 
  signals:
-  // The keypad windows light their lamps from this byte.
+  // The keypad windows light their lamps from this byte; sent when it changes.
   void LampsChanged(std::uint8_t lamps);
+  // The display image has been shown: a reply drawn, a blank after a bad one,
+  // a reset or a message, whether or not a pixel changed.
+  void FrameShown();
   // Asks for the connection settings dialog after a failed connection.
   void ConfigureConnectionRequested();
 
@@ -147,6 +153,8 @@ class MainWindow : public QMainWindow, private SessionObserver {
   void SetEnabled(const char* name, bool enabled);
   void SetKeyActions(bool enabled);
   void SetBackground(Rgb background);
+  // Repaints what changed in the display image since the last look.
+  void RepaintDisplayChanges();
 
   // SessionObserver: what the session reports, drawn.
   bool ConnectStillWanted() const override;
@@ -189,8 +197,18 @@ class MainWindow : public QMainWindow, private SessionObserver {
   // client size.
   QSize appliedExtra_;
   bool recallingPreset_ = false;
+  bool trackPosted_ = false;
   std::vector<QWidget*> keypadWindows_;
   std::vector<QLabel*> statusPanels_;
+  // What the panels show now, so that a frame that changes none of it costs
+  // no text formatting.
+  std::optional<StatusInputs> shownStatus_;
+  // The lamp byte the keypads show; none before the first report.
+  std::optional<std::uint8_t> shownLamps_;
+  // Looked at on every decoded frame: found once.
+  QAction* loadUpdate_ = nullptr;
+  QAction* freeze_ = nullptr;
+  QAction* save_ = nullptr;
 
   std::map<std::string, QAction*> actions_;
   std::map<int, QAction*> popupPresets_;

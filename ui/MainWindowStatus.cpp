@@ -123,8 +123,9 @@ QLabel* MainWindow::StatusPanel(int n) const {
 void MainWindow::UpdateStatusBar() {
   if (statusPanels_.empty()) return;
   const QRect drawn = DisplayRect();
-  const bool frozen = Action(act::kFreeze)->isChecked();
-  const StatusTexts texts = MakeStatusTexts({
+  const bool frozen = freeze_->isChecked();
+  if (OnLine()) save_->setEnabled(frozen);
+  const StatusInputs now{
       .serial = profile_.link == LinkKind::kSerial,
       .presetItem = panel_.presetItem,
       .displayWidth = drawn.width(),
@@ -133,21 +134,25 @@ void MainWindow::UpdateStatusBar() {
       .onLine = OnLine(),
       .lineLost = session_->LineLost(),
       .frozen = frozen,
-  });
+  };
+  if (shownStatus_ == now) return;
+  shownStatus_ = now;
+  const StatusTexts texts = MakeStatusTexts(now);
   for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
     if (texts.panels[i]) SetText(statusPanels_[i], QString::fromStdString(*texts.panels[i]));
   }
   const QString hint = QString::fromStdString(texts.hint);
   if (toolTip() != hint) setToolTip(hint);
-  if (OnLine()) SetEnabled(act::kSave, frozen);
 }
 
 void MainWindow::WriteText(int column, int row, std::string_view text) {
   if (DisplayImage* image = Image()) amppanel::WriteText(*image, column, row, text);
+  RepaintDisplayChanges();
 }
 
 void MainWindow::ClearMessageRows() {
   if (DisplayImage* image = Image()) amppanel::ClearMessageRows(*image);
+  RepaintDisplayChanges();
 }
 
 // Runs after the action has toggled its own check mark.

@@ -8,6 +8,7 @@
 #include "display/DisplayImage.h"
 #include "display/GlyphTable.h"
 #include "display/Renderer.h"
+#include "display/TextLines.h"
 
 namespace amppanel {
 namespace {
@@ -386,6 +387,85 @@ TEST(DecodeDisplay, ClearsFrameReadyAndReportsLampsAndUpdateOffer) {
     EXPECT_FALSE(f.state.FrameReady);
     EXPECT_FALSE(f.Decode().drawn);  // the same frame is not drawn twice
   }
+}
+
+// ---- the 32-bit draw pixels and the changed region ---------------------------
+
+// Every pixel of the 32-bit copy the window draws from holds the 24-bit colour.
+::testing::AssertionResult DrawPixelsMatch(const DisplayImage& image) {
+  for (int y = 0; y < DisplayImage::kHeight; ++y) {
+    for (int x = 0; x < DisplayImage::kWidth; ++x) {
+      const Rgb p = image.Pixel(x, y);
+      const std::uint32_t want = 0xFF000000u | static_cast<std::uint32_t>(p.r) << 16 |
+                                 static_cast<std::uint32_t>(p.g) << 8 | p.b;
+      const std::uint32_t got = image.DrawPixels()[y * DisplayImage::kWidth + x];
+      if (got != want) {
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << ", " << y << "): " << std::hex << got << " != " << want;
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(DisplayImageDrawPixels, StayInStepThroughDecodeTextResetAndClear) {
+  Frame f;
+  EXPECT_TRUE(DrawPixelsMatch(*f.image));
+  for (int c = 0; c < kCols; ++c) f.Code(c, c % kRows) = static_cast<std::uint8_t>(33 + c);
+  f.Mask(7) = 0xA5;
+  f.Decode();
+  EXPECT_TRUE(DrawPixelsMatch(*f.image));
+  WriteText(*f.image, 3, 2, "FIRMWARE UPDATE");
+  EXPECT_TRUE(DrawPixelsMatch(*f.image));
+  f.image->PutPixel(0, 0, Rgb{1, 2, 3});
+  EXPECT_TRUE(DrawPixelsMatch(*f.image));
+  EXPECT_TRUE(f.image->ResetDisplay(Rgb{0xF0, 0xE0, 0xC0}));
+  EXPECT_TRUE(DrawPixelsMatch(*f.image));
+  f.state.FrameReady = true;
+  f.Decode();
+  f.image->ClearDisplay();
+  EXPECT_TRUE(DrawPixelsMatch(*f.image));
+}
+
+TEST(DisplayImageChanges, AnUnchangedFrameLeavesNothingToRepaint) {
+  Frame f;
+  f.Code(5, 3) = 'A' - 32;
+  f.Decode();
+  EXPECT_FALSE(f.image->TakeChanges().Empty());
+  EXPECT_TRUE(f.image->TakeChanges().Empty()) << "taking resets the region";
+  f.state.FrameReady = true;
+  EXPECT_TRUE(f.Decode().drawn);
+  EXPECT_TRUE(f.image->TakeChanges().Empty());
+}
+
+TEST(DisplayImageChanges, RegionIsTheBoundingBoxOfChangedPixelsOnly) {
+  Frame f;
+  f.Code(0, 0) = 33;
+  f.Decode();
+  (void)f.image->TakeChanges();
+  const std::vector<std::uint8_t> before = Snapshot(*f.image);
+  // One cell's glyph changes, another cell is inverted; the rest stays.
+  f.state.FrameReady = true;
+  f.Code(0, 0) = 0;
+  f.Code(2, 1) = 33;
+  f.Mask(10) = 1 << 4;
+  f.Decode();
+  const std::vector<std::uint8_t> after = Snapshot(*f.image);
+  DisplayImage::Region want{DisplayImage::kWidth, DisplayImage::kHeight, 0, 0};
+  for (int y = 0; y < DisplayImage::kHeight; ++y) {
+    for (int x = 0; x < DisplayImage::kWidth; ++x) {
+      const auto at = static_cast<std::size_t>(y * DisplayImage::kBytesPerLine + 3 * x);
+      if (std::equal(&before[at], &before[at] + 3, &after[at])) continue;
+      want = {std::min(want.left, x), std::min(want.top, y), std::max(want.right, x + 1),
+              std::max(want.bottom, y + 1)};
+    }
+  }
+  ASSERT_FALSE(want.Empty());
+  EXPECT_EQ(f.image->TakeChanges(), want);
+  // A new background reaches every pixel, border included.
+  f.image->ResetDisplay(Rgb{9, 9, 9});
+  EXPECT_EQ(f.image->TakeChanges(),
+            (DisplayImage::Region{0, 0, DisplayImage::kWidth, DisplayImage::kHeight}));
 }
 
 }  // namespace

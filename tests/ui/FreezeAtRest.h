@@ -9,15 +9,14 @@
 
 namespace amppanel::test {
 
-// Freezes the display from inside the drawing of a reply (the lamps are handed
-// on at its end). The worker then finishes that cycle and comes to rest at its
-// gate: no query and no drawing follows, so a test needs no settling time
+// Freezes the display from inside the drawing of a reply. The worker then finishes that cycle and
+// comes to rest at its gate: no query and no drawing follows, so a test needs no settling time
 // before it takes the held image or counts the frames sent. False when no
 // reply was drawn within the time-out.
 inline bool FreezeRightAfterADrawing(MainWindow& form, int timeoutMs = 10000) {
   bool frozen = false;
   const QMetaObject::Connection drawn =
-      QObject::connect(&form, &MainWindow::LampsChanged, &form, [&form, &frozen] {
+      QObject::connect(&form, &MainWindow::FrameShown, &form, [&form, &frozen] {
         if (frozen) return;
         frozen = true;
         form.Action("actFreeze")->trigger();

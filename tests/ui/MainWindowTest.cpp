@@ -29,6 +29,16 @@ Bytes DisplayWithA(std::uint8_t status) {
   return DisplayReply(0x01, status, data);
 }
 
+// Counts the paints a widget receives.
+struct PaintCounter : QObject {
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+  int count = 0;
+};
+
 struct Harness {
   explicit Harness(const BuildProfile& profile = SerialProfile(), int comPort = 1) {
     auto owned = std::make_unique<test::ScriptedLink>();
@@ -93,6 +103,37 @@ class MainWindowTest : public QObject {
     QCOMPARE(lamps.last().at(0).value<std::uint8_t>(), std::uint8_t(0));
     QVERIFY(AllPixelsAre(*h.form->Image(), kOffLineBackground));
     QVERIFY(h.dialogs->Shown().empty());
+  }
+
+  void aStandingDisplayCostsNoDrawingAndLampsChangeOnlyWithTheirByte() {
+    Harness h;
+    h.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    PaintCounter viewPaints(h.form->View());
+    QSignalSpy lamps(h.form.get(), &MainWindow::LampsChanged);
+    QSignalSpy frames(h.form.get(), &MainWindow::FrameShown);
+    h.form->Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(h.Pixel(4, 2) == kDotColour, 5000);
+    QTRY_VERIFY(viewPaints.count > 0);
+    QCOMPARE(lamps.count(), 1);
+
+    // The same reply, cycle after cycle.
+    viewPaints.count = 0;
+    const int seen = static_cast<int>(frames.count());
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= seen + 5, 5000);
+    QCoreApplication::processEvents();
+    QCOMPARE(viewPaints.count, 0);
+    QCOMPARE(lamps.count(), 1);
+
+    // A new status byte lights other lamps, once.
+    h.status = 0x00;
+    QTRY_COMPARE_WITH_TIMEOUT(lamps.count(), 2, 5000);
+    QCOMPARE(lamps.last().at(0).value<std::uint8_t>(), std::uint8_t(0xFF));
+    const int later = static_cast<int>(frames.count());
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= later + 3, 5000);
+    QCOMPARE(lamps.count(), 2);
+    QVERIFY(!h.form->Action("actLoadUpdate")->isEnabled());
+    h.form->Disconnect();
   }
 
   void silentAmplifierBlanksThenReturnsWithoutReconnecting() {

@@ -73,6 +73,18 @@ class StatusTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void panelsFollowEveryPaintOfTheWindow() {
+    Harness h;
+    h.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    QCOMPARE(h.Panel(4), QString("Port: NONE"));
+    // Changed behind the window's back, with nothing else to tell it: the
+    // next paint of the window brings the panels up to date.
+    h.form->Settings().comPort = 7;
+    h.form->repaint();
+    QCOMPARE(h.Panel(4), QString("Port: COM7"));
+  }
+
   void serialPanelsShowSizePortAndState() {
     Harness h;
     QCOMPARE(h.form->findChildren<QLabel*>(QRegularExpression("^StatusPanel")).size(), 8);
