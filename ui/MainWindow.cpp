@@ -86,8 +86,9 @@ MainWindow::~MainWindow() {
   closing_ = true;
   // The session's workers report to this window until they have ended.
   session_->ShutdownNow();
-  session_.reset();
+  // The view draws from the session's image.
   if (view_ != nullptr) view_->Detach();
+  session_.reset();
 }
 
 void MainWindow::SetDialogs(std::unique_ptr<Dialogs> dialogs) { dialogs_ = std::move(dialogs); }
@@ -334,8 +335,7 @@ void MainWindow::ResetDisplay(Rgb background) {
 }
 
 void MainWindow::RepaintDisplayChanges() {
-  if (view_ == nullptr) return;
-  if (DisplayImage* image = Image()) view_->ShowChanges(image->TakeChanges());
+  if (view_ != nullptr) view_->ShowChanges();
 }
 
 void MainWindow::SetBackground(Rgb background) {
