@@ -34,6 +34,11 @@ struct SerialLink::Port {
   const int fd;
   const int baud;
   bool exclusive = false;
+  // Bytes read from the driver beyond what a read asked for, served first by
+  // the next read; a purge discards them with the driver's.
+  std::array<std::uint8_t, 4096> ahead{};
+  std::size_t aheadBegin = 0;
+  std::size_t aheadEnd = 0;
 };
 
 namespace {
@@ -78,13 +83,26 @@ void WaitForStopOr(int wakeFd, Steady::duration d) {
   (void)::poll(&p, wakeFd >= 0 ? 1 : 0, PollMs(d));
 }
 
+// A reply's fields are read a few bytes at a time. Waiting for a few more
+// bytes than a field needs lets the next fields arrive with it; they are then
+// served from the read-ahead without another wake-up.
+constexpr std::size_t kGatherAtLeast = 16;
+
+std::size_t TakeAhead(SerialLink::Port& port, std::span<std::uint8_t> into) {
+  const std::size_t n = std::min(into.size(), port.aheadEnd - port.aheadBegin);
+  std::copy_n(port.ahead.begin() + static_cast<std::ptrdiff_t>(port.aheadBegin), n, into.begin());
+  port.aheadBegin += n;
+  return n;
+}
+
 // One read call with the time-outs of a Windows COM port: it ends when the
 // buffer is full, when the total time is up, or when the interval passes after
 // a byte without another one.
-Transfer ReadOnce(int fd, int wakeFd, const std::atomic<bool>& interrupted,
+Transfer ReadOnce(SerialLink::Port& port, int wakeFd, const std::atomic<bool>& interrupted,
                   std::span<std::uint8_t> buffer, const SerialTimeouts& t,
                   Steady::duration byteTime) {
   Transfer r;
+  r.count = TakeAhead(port, buffer);
   const auto start = Steady::now();
   const Steady::time_point deadline =
       start + t.readConstant + t.readMultiplier * static_cast<long>(buffer.size());
@@ -94,7 +112,7 @@ Transfer ReadOnce(int fd, int wakeFd, const std::atomic<bool>& interrupted,
     if (r.count > 0) limit = std::min(limit, lastByte + t.readInterval);
     const auto now = Steady::now();
     if (now >= limit || interrupted.load()) break;
-    std::array<pollfd, 2> p{pollfd{fd, POLLIN, 0}, pollfd{wakeFd, POLLIN, 0}};
+    std::array<pollfd, 2> p{pollfd{port.fd, POLLIN, 0}, pollfd{wakeFd, POLLIN, 0}};
     const int ready = ::poll(p.data(), wakeFd >= 0 ? 2 : 1, PollMs(limit - now));
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -106,20 +124,23 @@ Transfer ReadOnce(int fd, int wakeFd, const std::atomic<bool>& interrupted,
       r.failed = true;  // hang-up or error without data
       break;
     }
-    const ssize_t n = ::read(fd, buffer.data() + r.count, buffer.size() - r.count);
+    const ssize_t n = ::read(port.fd, port.ahead.data(), port.ahead.size());
     if (n > 0) {
-      r.count += static_cast<std::size_t>(n);
+      port.aheadBegin = 0;
+      port.aheadEnd = static_cast<std::size_t>(n);
+      r.count += TakeAhead(port, buffer.subspan(r.count));
       lastByte = Steady::now();
       // A UART hands over a reply a byte or two at a time; waking for each
       // costs two system calls a byte, more the slower the line. The driver
       // gathers the missing bytes while they are on the wire instead. The
-      // wait is a fraction of the interval time-out, so a reply that stalls
-      // is still noticed within that time-out (late by at most the fraction,
-      // never early), and a stop request still ends it at once.
+      // wait is at most half the interval time-out, so a reply that stalls
+      // is still noticed (late by at most that half, never early), and a
+      // stop request still ends it at once.
       const std::size_t missing = buffer.size() - r.count;
       if (missing > 0) {
-        const auto gather = std::min({byteTime * static_cast<long>(missing),
-                                      Steady::duration(t.readInterval / 4), deadline - lastByte});
+        const auto gather =
+            std::min({byteTime * static_cast<long>(std::max(missing, kGatherAtLeast)),
+                      Steady::duration(t.readInterval / 2), deadline - lastByte});
         if (gather >= std::chrono::milliseconds(1) && !interrupted.load()) {
           WaitForStopOr(wakeFd, gather);
         }
@@ -248,10 +269,10 @@ LinkResult SerialLink::Write(std::span<const std::uint8_t> data) {
 
 LinkResult SerialLink::Read(std::span<std::uint8_t> buffer) {
   if (!port_) return {kLinkIoError, 0};
-  const int fd = port_->fd;
-  const Steady::duration byteTime = ByteTime(port_->baud);
+  Port& port = *port_;
+  const Steady::duration byteTime = ByteTime(port.baud);
   return Repeat(buffer, [&](std::span<std::uint8_t> rest) {
-    return ReadOnce(fd, wakeFd_, interrupted_, rest, timeouts_, byteTime);
+    return ReadOnce(port, wakeFd_, interrupted_, rest, timeouts_, byteTime);
   });
 }
 
@@ -259,7 +280,10 @@ int SerialLink::Purge() {
   // Input only. A write here returns once the driver has the bytes, not once
   // they are sent, so flushing output would throw away a key frame written by
   // the UI thread just before the poll step purges.
-  if (port_) (void)::ioctl(port_->fd, TCFLSH, TCIFLUSH);
+  if (port_) {
+    port_->aheadBegin = port_->aheadEnd = 0;
+    (void)::ioctl(port_->fd, TCFLSH, TCIFLUSH);
+  }
   return kLinkOk;
 }
 
