@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # main, else HEAD~).
 BASE ?=
 
-.PHONY: all deps build test demo demo-usb asan tsan fuzz windows check check-format-changed clean
+.PHONY: all deps build test demo demo-usb bench asan tsan fuzz windows check check-format-changed clean
 
 all: build
 
@@ -27,6 +27,11 @@ demo: build
 demo-usb: build
 	@scripts/install-deps demo
 	@scripts/demo-usb
+
+# The benchmarks as one table: frames per second against the line's limit and
+# CPU per frame (scripts/bench). Not part of 'make test': it takes about a minute.
+bench: build
+	@scripts/bench build/default
 
 asan:
 	@scripts/install-deps base ui sanitize

@@ -1,0 +1,146 @@
+// What the operator sees: display frames per second of the real poll cycle
+// (query, reply, decode on the UI thread's turn, the 80 ms pause) against the
+// virtual amplifier as a separate program, its replies paced at the line's
+// rate, as a share of what the line allows:
+//
+//   limit = 1 / ((6 + 371) x 10 / baud + 0.080 s)
+//
+// and the process CPU time this program spends per frame (the amplifier's
+// process is not counted). The figure of the window's drawing is amp_ui_bench's.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "core/PollWorker.h"
+#include "display/Renderer.h"
+#include "link/serial/SerialLink.h"
+#include "protocol/Frames.h"
+#include "protocol/PollStep.h"
+#include "session/PanelSession.h"
+
+namespace amppanel {
+namespace {
+
+namespace fs = std::filesystem;
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// ampsim in its own process on a private ports folder; stopped on destruction.
+class AmpSimProcess {
+ public:
+  explicit AmpSimProcess(int baud)
+      : home_(fs::temp_directory_path() / ("amp-bench-" + std::to_string(::getpid()))) {
+    fs::create_directories(home_);
+    int out[2];
+    if (::pipe(out) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], STDOUT_FILENO);
+      ::close(out[0]);
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDERR_FILENO);
+      ::setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+      const std::string rate = std::to_string(baud);
+      ::execl(AMPSIM_PATH, "ampsim", "--com", "42", "--baud", rate.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    char c = 0;
+    while (::read(out[0], &c, 1) == 1 && c != '\n') device_ += c;
+    ::close(out[0]);
+  }
+  ~AmpSimProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+    }
+    std::error_code ignored;
+    fs::remove_all(home_, ignored);
+  }
+  const std::string& Device() const { return device_; }
+
+ private:
+  fs::path home_;
+  pid_t pid_ = -1;
+  std::string device_;
+};
+
+void BM_DisplayFramesPerSecond(benchmark::State& state) {
+  const int baudIndex = static_cast<int>(state.range(0));
+  const int baud = kBaudTable[static_cast<std::size_t>(baudIndex)];
+  const int frames = static_cast<int>(state.range(1));
+  AmpSimProcess amp(baud);
+  if (amp.Device().empty()) {
+    state.SkipWithError("ampsim did not start");
+    return;
+  }
+  SerialLink link([&](int) { return amp.Device(); });
+  if (link.Open({.comPort = 42, .baudIndex = baudIndex}) != kLinkOk) {
+    state.SkipWithError("cannot open ampsim's port");
+    return;
+  }
+  QueueUiThread ui;
+  SteadyClock clock;
+  PollState poll;
+  DisplayImage image;
+  int shown = 0;
+  double seconds = 0;
+  double cpu = 0;
+  for (auto _ : state) {
+    std::string errorText;
+    // The first frame starts the clocks: the amplifier's start-up is not the
+    // line's speed.
+    auto start = std::chrono::steady_clock::now();
+    double cpuStart = 0;
+    PollWorker worker(
+        ui, clock, kPollPause,
+        [&](PollWorker&) { PollOnce(link, SerialProfile(), poll, errorText); },
+        [&](PollWorker&) {
+          if (!DecodeDisplay(poll, image).drawn) return;
+          if (shown++ == 0) {
+            start = std::chrono::steady_clock::now();
+            cpuStart = ProcessCpuSeconds();
+          }
+        },
+        [&](PollWorker& w) {
+          if (shown > frames) w.Terminate();
+        });
+    worker.WaitFor();
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu = ProcessCpuSeconds() - cpuStart;
+  }
+  link.Close();
+  const double measured = (shown - 1) / seconds;
+  const double limit = 1.0 / ((6.0 + static_cast<double>(kDisplayReplyWireSize)) * 10 / baud +
+                              std::chrono::duration<double>(kPollPause).count());
+  state.counters["baud"] = baud;
+  state.counters["frames_per_s"] = measured;
+  state.counters["limit_per_s"] = limit;
+  state.counters["ratio"] = measured / limit;
+  state.counters["cpu_ms_per_frame"] = 1000.0 * cpu / (shown - 1);
+}
+// Index into the baud table, frames counted after the first.
+BENCHMARK(BM_DisplayFramesPerSecond)
+    ->ArgNames({"baud_index", "frames"})
+    ->Args({0, 30})
+    ->Args({5, 80})
+    ->Args({6, 100})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace amppanel
