@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # main, else HEAD~).
 BASE ?=
 
-.PHONY: all deps build test demo demo-usb bench asan tsan fuzz windows check check-format-changed clean
+.PHONY: all deps build test demo demo-usb bench soak asan tsan fuzz windows check check-format-changed clean
 
 all: build
 
@@ -32,6 +32,14 @@ demo-usb: build
 # CPU per frame (scripts/bench). Not part of 'make test': it takes about a minute.
 bench: build
 	@scripts/bench build/default
+
+# AmpPanel_232 under Xvfb against the virtual amplifier through a cycle of line
+# faults for SOAK_MINUTES (scripts/soak --help tells what it checks).
+SOAK_MINUTES ?= 10
+
+soak: build
+	@scripts/install-deps soak
+	@scripts/soak --minutes $(SOAK_MINUTES)
 
 asan:
 	@scripts/install-deps base ui sanitize

@@ -34,6 +34,9 @@ class Link {
   // FT_Exception only where no attempt can succeed (the USB link without its
   // driver library), so that the connection sequence stops at once.
   virtual int Open(const LinkSettings& settings) = 0;
+  // Opens again the device that went away while on-line, and only that one;
+  // returns a link status like Open.
+  virtual int Reopen(const LinkSettings& settings) { return Open(settings); }
   // Closes the link; safe to call when it is closed.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;

@@ -235,7 +235,7 @@ void PanelSession::LoseLine() {
 }
 
 void PanelSession::TryReopenLine() {
-  if (link_->Open(settings_) != kLinkOk) return;
+  if (link_->Reopen(settings_) != kLinkOk) return;
   try {
     link_->Configure();
   } catch (const FT_Exception&) {

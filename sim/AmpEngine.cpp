@@ -356,6 +356,21 @@ void AmpEngine::Emit(std::span<const std::uint8_t> bytes) {
   outputReady_.notify_all();
 }
 
+// Queued only as far as kFloodAhead: readers come back sooner than that, and
+// an answer must not wait behind an endless queue of noise.
+void AmpEngine::FloodLocked(SimTime now) {
+  if (faults_.floodByte == kNoFlood || cut_) return;
+  const auto byteTime = ByteTime(faults_.paceBaud > 0 ? faults_.paceBaud : kDefaultPaceBaud);
+  SimTime t = std::max(now, lastWire_);
+  while (t < now + kFloodAhead) {
+    t += byteTime;
+    const auto byte = static_cast<std::uint8_t>(
+        faults_.floodByte == kFloodRandom ? rng_() : static_cast<unsigned>(faults_.floodByte));
+    out_.push_back({byte, t});
+  }
+  lastWire_ = t;
+}
+
 bool AmpEngine::ReadyLocked(SimTime now) const {
   return !out_.empty() && out_.front().ready <= now;
 }
@@ -363,6 +378,7 @@ bool AmpEngine::ReadyLocked(SimTime now) const {
 std::size_t AmpEngine::Take(std::span<std::uint8_t> out) {
   std::lock_guard lock(mutex_);
   const SimTime now = time_();
+  FloodLocked(now);
   std::size_t n = 0;
   while (n < out.size() && ReadyLocked(now)) {
     out[n++] = out_.front().byte;
@@ -374,6 +390,7 @@ std::size_t AmpEngine::Take(std::span<std::uint8_t> out) {
 std::vector<std::uint8_t> AmpEngine::TakeAll() {
   std::lock_guard lock(mutex_);
   const SimTime now = time_();
+  FloodLocked(now);
   std::vector<std::uint8_t> bytes;
   while (ReadyLocked(now)) {
     bytes.push_back(out_.front().byte);
@@ -387,7 +404,9 @@ bool AmpEngine::WaitForOutput(std::chrono::steady_clock::duration wait) {
   const auto deadline = Steady::now() + wait;
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (ReadyLocked(time_())) return true;
+    const SimTime now = time_();
+    FloodLocked(now);
+    if (ReadyLocked(now)) return true;
     const auto real = Steady::now();
     if (real >= deadline) return false;
     // Bytes on their way become ready by the clock, not by a notification:

@@ -53,9 +53,16 @@ struct FaultSettings {
   // and an answer starts only once the input before it has had its time on the
   // wire (the PC's writes return at once; the answer shows the delay). 0: none.
   int paceBaud = 0;
+  // A babbling line: this byte (kFloodRandom: random bytes) fills the line
+  // between the answers, at the wire speed (kDefaultPaceBaud when unpaced), for
+  // as long as somebody reads. kNoFlood: a quiet line.
+  int floodByte = -1;
 };
 
 inline constexpr int kDefaultPaceBaud = 115200;
+inline constexpr milliseconds kFloodAhead{50};
+inline constexpr int kNoFlood = -1;
+inline constexpr int kFloodRandom = 256;
 
 struct AmpEngineOptions {
   AmpModelOptions model;
@@ -168,6 +175,7 @@ class AmpEngine {
   bool Chance(double rate);
   void UpdateLoaderView();
   bool ReadyLocked(SimTime now) const;
+  void FloodLocked(SimTime now);
 
   mutable std::mutex mutex_;
   std::condition_variable outputReady_;

@@ -54,6 +54,7 @@ struct OptionEntry {
   const char* argument;  // nullptr: a flag
   const char* help;
   Apply apply;
+  bool runTime = false;  // also taken from the control file
 };
 
 Apply Flag(bool AmpSimConfig::*member) {
@@ -108,19 +109,22 @@ const std::vector<OptionEntry>& Options() {
          const auto n = Integer(v, 0, 0xFFFFFFFFL);
          if (n) c.faults.seed = static_cast<std::uint32_t>(*n);
          return n.has_value();
-       }},
+       },
+       true},
       {"--drop", "RATE", "lose this share (0-1) of the output bytes",
        [](AmpSimConfig& c, std::string_view v) {
          const auto r = Rate(v);
          if (r) c.faults.dropRate = *r;
          return r.has_value();
-       }},
+       },
+       true},
       {"--corrupt", "RATE", "flip bits in this share (0-1) of the output bytes",
        [](AmpSimConfig& c, std::string_view v) {
          const auto r = Rate(v);
          if (r) c.faults.corruptRate = *r;
          return r.has_value();
-       }},
+       },
+       true},
       {"--delay", "RATE[:MS]",
        "hold back this share (0-1) of the output bytes, and all after them, by MS (default 500)",
        [](AmpSimConfig& c, std::string_view v) {
@@ -131,7 +135,8 @@ const std::vector<OptionEntry>& Options() {
          c.faults.delayRate = *r;
          c.faults.delay = milliseconds(*d);
          return true;
-       }},
+       },
+       true},
       {"--split", "N[:MS]", "send the output in pieces of N bytes, MS apart (default 20)",
        [](AmpSimConfig& c, std::string_view v) {
          const auto [size, ms] = SplitColon(v);
@@ -141,7 +146,8 @@ const std::vector<OptionEntry>& Options() {
          c.faults.splitSize = static_cast<std::size_t>(*n);
          c.faults.splitGap = milliseconds(*gap);
          return true;
-       }},
+       },
+       true},
       {"--silence", "FRAMES:MS", "after FRAMES frames, answer nothing for MS",
        [](AmpSimConfig& c, std::string_view v) {
          const auto [frames, ms] = SplitColon(v);
@@ -151,39 +157,91 @@ const std::vector<OptionEntry>& Options() {
          c.silenceAfterFrames = static_cast<int>(*n);
          c.silenceMs = static_cast<int>(*d);
          return true;
-       }},
+       },
+       true},
       {"--bad-complement", nullptr, "display replies with a wrong length complement",
-       Fault(ReplyFault::kBadComplement)},
-      {"--wrong-type", nullptr, "display replies of type 0x02", Fault(ReplyFault::kWrongType)},
+       Fault(ReplyFault::kBadComplement), true},
+      {"--wrong-type", nullptr, "display replies of type 0x02", Fault(ReplyFault::kWrongType),
+       true},
       {"--bad-check", nullptr, "display replies with a wrong check sum",
-       Fault(ReplyFault::kBadCheck)},
+       Fault(ReplyFault::kBadCheck), true},
       {"--never-ack", nullptr, "the loader never sends an acknowledgement",
-       [](AmpSimConfig& c, std::string_view) { return (c.faults.neverAcknowledge = true); }},
+       [](AmpSimConfig& c, std::string_view) { return (c.faults.neverAcknowledge = true); }, true},
       {"--cut-after", "N", "close the port after N frames (the panel sees the line fail)",
        [](AmpSimConfig& c, std::string_view v) {
          const auto n = Integer(v, 1, 1'000'000'000);
          if (n) c.faults.cutAfterFrames = static_cast<int>(*n);
          return n.has_value();
-       }},
+       },
+       true},
       {"--pace", nullptr, "send at the wire speed of 115200 baud (10 bits per byte)",
        [](AmpSimConfig& c, std::string_view) {
          c.faults.paceBaud = kDefaultPaceBaud;
          return true;
-       }},
+       },
+       true},
       {"--baud", "RATE", "send at the wire speed of RATE baud (10 bits per byte)",
        [](AmpSimConfig& c, std::string_view v) {
          const auto n = Integer(v, 50, 4'000'000);
          if (n) c.faults.paceBaud = static_cast<int>(*n);
          return n.has_value();
-       }},
+       },
+       true},
       {"--loader-fail", "STEP",
        "refuse a loader step: identify, start, announce, data or end (repeatable)",
-       LoaderFault(StepFault::kFail)},
+       LoaderFault(StepFault::kFail), true},
       {"--loader-silent", "STEP", "never answer a loader step (repeatable)",
-       LoaderFault(StepFault::kSilent)},
+       LoaderFault(StepFault::kSilent), true},
+      {"--flood", "BYTE|random",
+       "fill the line between the answers with this byte, or random bytes, at the wire speed",
+       [](AmpSimConfig& c, std::string_view v) {
+         const auto n = v == "random" ? std::optional<long>(kFloodRandom) : Integer(v, 0, 255);
+         if (n) c.faults.floodByte = static_cast<int>(*n);
+         return n.has_value();
+       },
+       true},
+      {"--press", "CODE", "press this key on the amplifier's own front panel (repeatable)",
+       [](AmpSimConfig& c, std::string_view v) {
+         const auto n = Integer(v, 1, 255);
+         if (!n || KeyName(static_cast<std::uint8_t>(*n)).empty()) return false;
+         c.presses.push_back(static_cast<std::uint8_t>(*n));
+         return true;
+       },
+       true},
+      {"--control", "FILE",
+       "on SIGHUP, read fault options and --press from FILE, on top of the command line's",
+       [](AmpSimConfig& c, std::string_view v) {
+         c.controlFile = std::string(v);
+         return !v.empty();
+       }},
       {"--help", nullptr, "show this text and exit", Flag(&AmpSimConfig::help)},
   };
   return options;
+}
+
+const OptionEntry* FindOption(std::string_view name) {
+  for (const auto& o : Options()) {
+    if (name == o.name) return &o;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> Words(std::string_view text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool comment = false;
+  for (const char c : text) {
+    if (c == '\n') comment = false;
+    if (c == '#' && word.empty()) comment = true;
+    if (comment || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      if (!word.empty()) words.push_back(std::move(word));
+      word.clear();
+      continue;
+    }
+    word += c;
+  }
+  if (!word.empty()) words.push_back(std::move(word));
+  return words;
 }
 
 }  // namespace
@@ -196,10 +254,7 @@ bool ParseAmpSimArgs(std::span<const std::string> args, AmpSimConfig& config, st
       inlineValue = arg.substr(eq + 1);
       arg = arg.substr(0, eq);
     }
-    const OptionEntry* entry = nullptr;
-    for (const auto& o : Options()) {
-      if (arg == o.name) entry = &o;
-    }
+    const OptionEntry* entry = FindOption(arg);
     if (entry == nullptr) {
       error = "unknown option " + std::string(args[i]);
       return false;
@@ -226,6 +281,25 @@ bool ParseAmpSimArgs(std::span<const std::string> args, AmpSimConfig& config, st
   return true;
 }
 
+bool ParseControlText(std::string_view text, const AmpSimConfig& base, AmpSimConfig& config,
+                      std::string& error) {
+  const std::vector<std::string> words = Words(text);
+  for (const std::string& word : words) {
+    const std::string_view name = std::string_view(word).substr(0, word.find('='));
+    const OptionEntry* entry = FindOption(name);
+    if (entry != nullptr && !entry->runTime) {
+      error = std::string(name) + " cannot change while the amplifier runs";
+      return false;
+    }
+  }
+  AmpSimConfig next = base;
+  // The command line's presses were made at the start; only the file's are new.
+  next.presses.clear();
+  if (!ParseAmpSimArgs(words, next, error)) return false;
+  config = std::move(next);
+  return true;
+}
+
 std::string AmpSimHelp() {
   std::string text =
       "usage: ampsim [options]\n"
@@ -233,7 +307,7 @@ std::string AmpSimHelp() {
       "COMn in $XDG_CONFIG_HOME/Norvik/ports (~/.config when unset), so the panel finds it\n"
       "as that COM port; the device path is printed on standard output. SIGINT or SIGTERM\n"
       "stops it and removes the link; SIGUSR1 pulses the ON line (a pseudo-terminal has no\n"
-      "DTR line).\n\noptions:\n";
+      "DTR line). With --control, SIGHUP reads the file again.\n\noptions:\n";
   for (const auto& o : Options()) {
     std::string left = std::string("  ") + o.name;
     if (o.argument != nullptr) left += std::string(" ") + o.argument;
@@ -258,13 +332,22 @@ AmpEngineOptions EngineOptionsFor(const AmpSimConfig& config) {
 }
 
 void ApplyScenario(const AmpSimConfig& config, AmpEngine& engine) {
+  if (config.operate) engine.PressKey(key::kOperate);
+  if (config.transmit) engine.SetTransmitScript(true);
+  ApplyFaults(config, engine);
+}
+
+void ApplyFaults(const AmpSimConfig& config, AmpEngine& engine) {
   engine.SetFaults(config.faults);
+  engine.StopAnsweringAfter(0, milliseconds(0));
   if (config.silenceMs > 0) {
     engine.StopAnsweringAfter(config.silenceAfterFrames, milliseconds(config.silenceMs));
   }
+  for (int step = 0; step < kLoaderSteps; ++step) {
+    engine.SetLoaderFault(static_cast<LoaderStep>(step), StepFault::kNone);
+  }
   for (const auto& [step, fault] : config.loaderFaults) engine.SetLoaderFault(step, fault);
-  if (config.operate) engine.PressKey(key::kOperate);
-  if (config.transmit) engine.SetTransmitScript(true);
+  for (const std::uint8_t code : config.presses) engine.PressKey(code);
 }
 
 }  // namespace amppanel

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -22,11 +24,13 @@ namespace {
 
 std::atomic<bool> gStop{false};
 std::atomic<bool> gOnPulse{false};
+std::atomic<bool> gReload{false};
 
 extern "C" void OnStopSignal(int) { gStop = true; }
 extern "C" void OnPulseSignal(int) { gOnPulse = true; }
+extern "C" void OnReloadSignal(int) { gReload = true; }
 
-void InstallHandlers() {
+void InstallHandlers(bool reload) {
   struct sigaction sa {};
   sigemptyset(&sa.sa_mask);
   sa.sa_handler = OnStopSignal;  // no SA_RESTART: a blocked poll returns at once
@@ -34,7 +38,43 @@ void InstallHandlers() {
   sigaction(SIGTERM, &sa, nullptr);
   sa.sa_handler = OnPulseSignal;
   sigaction(SIGUSR1, &sa, nullptr);
+  // Without a control file a hang-up keeps its usual meaning: stop.
+  if (reload) {
+    sa.sa_handler = OnReloadSignal;
+    sigaction(SIGHUP, &sa, nullptr);
+  }
   signal(SIGPIPE, SIG_IGN);
+}
+
+// Seconds since `start`, the time stamp of every log line, so that a reader
+// can put the control changes and the frames in one order.
+double Since(SimTime start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The control file's options (on top of the command line's) replace the current
+// faults; a file that cannot be read or parsed changes nothing. The line is
+// stamped with the time before the change, so every frame logged later was
+// handled with the new faults.
+void Reload(const AmpSimConfig& base, AmpEngine& engine, SimTime start) {
+  const double at = Since(start);
+  std::ifstream file(base.controlFile);
+  std::stringstream text;
+  text << file.rdbuf();
+  AmpSimConfig next;
+  std::string error;
+  if (!file) {
+    error = "cannot read " + base.controlFile;
+  } else if (ParseControlText(text.str(), base, next, error)) {
+    ApplyFaults(next, engine);
+    std::string words;
+    std::istringstream in(text.str());
+    for (std::string word; in >> word;) words += " " + word;
+    std::fprintf(stderr, "[%9.3f] control: applied%s\n", at,
+                 words.empty() ? " (the command line's faults)" : (":" + words).c_str());
+    return;
+  }
+  std::fprintf(stderr, "[%9.3f] control: %s; nothing changed\n", at, error.c_str());
 }
 
 // Points COMn at the device. A link left behind by a run that did not end
@@ -91,9 +131,7 @@ int main(int argc, char** argv) {
   const SimTime start = engine.Now();
   if (config.verbose) {
     engine.SetFrameObserver([start](const FrameEvent& event) {
-      const double t =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      std::fprintf(stderr, "[%9.3f] %s\n", t, DescribeFrame(event).c_str());
+      std::fprintf(stderr, "[%9.3f] %s\n", Since(start), DescribeFrame(event).c_str());
     });
   }
 
@@ -107,14 +145,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ampsim: %s\n", error.c_str());
     return 1;
   }
-  InstallHandlers();
+  InstallHandlers(!config.controlFile.empty());
   std::printf("%s\n", pty.SlavePath().c_str());
   std::fflush(stdout);
   std::fprintf(stderr, "ampsim: COM%d is %s (link %s); stop with Ctrl+C\n", config.com,
                pty.SlavePath().c_str(), link.c_str());
 
   PtyBridge bridge(pty, engine);
-  bridge.Run(gStop, [&engine] {
+  bridge.Run(gStop, [&] {
+    if (gReload.exchange(false)) Reload(config, engine, start);
     if (gOnPulse.exchange(false)) {
       std::fprintf(stderr, "ampsim: ON line pulsed\n");
       engine.SetOnLine(true);

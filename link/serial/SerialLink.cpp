@@ -1,5 +1,7 @@
 #include "link/serial/SerialLink.h"
 
+#include "link/LinkStatus.h"
+
 namespace amppanel {
 
 int BaudForIndex(int baudIndex) {
@@ -7,6 +9,15 @@ int BaudForIndex(int baudIndex) {
     baudIndex = kDefaultBaudIndex;
   }
   return kBaudTable[static_cast<std::size_t>(baudIndex)];
+}
+
+// A number may name another device while the amplifier's is gone: numbered
+// devices close up when an adapter is unplugged, and a removed ports-folder
+// link hands the number back to the numbered devices. Opening that one would
+// send the amplifier's frames to whatever it is, and stay there.
+int SerialLink::Reopen(const LinkSettings& settings) {
+  if (devicePath_.empty() || resolver_(settings.comPort) != devicePath_) return kLinkCantOpen;
+  return Open(settings);
 }
 
 }  // namespace amppanel

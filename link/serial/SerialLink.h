@@ -40,6 +40,8 @@ class SerialLink final : public Link {
   ~SerialLink() override;
 
   int Open(const LinkSettings& settings) override;
+  // Refuses when the number now names a device other than the last one tried.
+  int Reopen(const LinkSettings& settings) override;
   void Close() override;
   bool IsOpen() const override;
   LinkResult Write(std::span<const std::uint8_t> data) override;

@@ -230,6 +230,28 @@ TEST(SerialLinkHangUp, VanishedPeerEndsReadsWithFailureInsteadOfWaiting) {
   EXPECT_LT(steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
+// While the line is gone the number may name another device: a removed
+// ports-folder link leaves it to /dev/ttyS0 and the like.
+TEST(SerialLinkReopen, OpensOnlyTheDeviceThatWentAway) {
+  PtyPeer amplifier;
+  PtyPeer other;
+  std::string device = amplifier.Device();
+  SerialLink link([&](int) { return device; });
+  EXPECT_EQ(link.Reopen({.comPort = 1}), 1) << "nothing went away yet";
+  ASSERT_EQ(link.Open({.comPort = 1}), 0);
+  link.Close();
+
+  for (const std::string& elsewhere : {other.Device(), std::string()}) {
+    device = elsewhere;
+    EXPECT_EQ(link.Reopen({.comPort = 1}), 1) << elsewhere;
+    EXPECT_FALSE(link.IsOpen());
+  }
+  device = amplifier.Device();
+  ASSERT_EQ(link.Reopen({.comPort = 1}), 0);
+  EXPECT_EQ(link.Write(Bytes{0x55}).status, 0);
+  EXPECT_EQ(amplifier.Received(), Bytes{0x55});
+}
+
 TEST_F(SerialLinkTest, InterruptEndsATricklingReadAtOnceAndLaterReadsWorkAgain) {
   // A peer sending one byte every 150 ms, inside the interval time-out: a read
   // of 371 bytes would take nearly a minute.

@@ -2,6 +2,7 @@
 // loader conversation and the faults it can be told to show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <numeric>
 
@@ -298,6 +299,41 @@ TEST(AmpEngine, PacingCountsTheInputsTimeOnTheWireToo) {
   EXPECT_TRUE(bench.engine->TakeAll().empty()) << "the answer waits for the query's last byte";
   bench.now += std::chrono::microseconds(40);
   EXPECT_EQ(bench.engine->TakeAll().size(), 1u);
+}
+
+TEST(AmpEngine, AFloodFillsTheLineAroundTheAnswersUntilItIsLifted) {
+  Bench bench;
+  FaultSettings flood;
+  flood.floodByte = 0xAA;  // the reply's own sync byte: the worst noise for a reader
+  flood.paceBaud = 115200;
+  bench.engine->SetFaults(flood);
+  EXPECT_TRUE(bench.engine->TakeAll().empty()) << "noise takes its time on the wire too";
+  bench.Advance(milliseconds(100));
+  const Bytes noise = bench.engine->TakeAll();
+  // Read only now and then, the line carries what was queued ahead of the reader.
+  EXPECT_NEAR(static_cast<double>(noise.size()), 576, 2);  // 50 ms at 11520 bytes a second
+  EXPECT_TRUE(std::all_of(noise.begin(), noise.end(), [](auto b) { return b == 0xAA; }));
+
+  const Bytes reply = DisplayReply(kDisplayReplyType, bench.engine->StatusByte(),
+                                   bench.engine->CurrentScreen().Bytes());
+  bench.engine->Feed(QueryFrame(SerialProfile()));
+  Bytes line;
+  for (int i = 0; i < 10; ++i) {
+    bench.Advance(milliseconds(10));
+    const Bytes more = bench.engine->TakeAll();
+    line.insert(line.end(), more.begin(), more.end());
+  }
+  const auto at = std::search(line.begin(), line.end(), reply.begin(), reply.end());
+  ASSERT_NE(at, line.end()) << "the reply arrives whole inside the noise";
+  EXPECT_GT(at - line.begin(), 100) << "behind the noise already on its way";
+  EXPECT_GT(line.end() - (at + static_cast<std::ptrdiff_t>(reply.size())), 100);
+
+  bench.engine->SetFaults({});
+  bench.Advance(milliseconds(60));
+  bench.engine->TakeAll();  // what was on its way still arrives
+  bench.Advance(milliseconds(60));
+  EXPECT_TRUE(bench.engine->TakeAll().empty());
+  EXPECT_EQ(bench.Query().size(), kDisplayReplyWireSize);
 }
 
 TEST(AmpEngine, ByteFaultsDamageOutputReproducibly) {

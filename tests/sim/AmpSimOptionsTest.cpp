@@ -46,6 +46,44 @@ TEST(AmpSimOptions, ParsesValuesInBothFormsAndRefusesBadOnes) {
   }
 }
 
+TEST(AmpSimOptions, ControlTextChangesOnlyWhatARunningAmplifierCanChange) {
+  AmpSimConfig base;
+  std::string error;
+  ASSERT_TRUE(Parse({"--com", "3", "--pace", "--drop", "0.5", "--press", "3", "--control", "f"},
+                    base, error))
+      << error;
+
+  AmpSimConfig c;
+  ASSERT_TRUE(
+      ParseControlText("--corrupt 0.1 # noise --com 4\n--flood random\n\t--press=2 "
+                       "--silence 0:500",
+                       base, c, error))
+      << error;
+  EXPECT_EQ(c.com, 3);
+  EXPECT_EQ(c.faults.paceBaud, kDefaultPaceBaud);
+  EXPECT_DOUBLE_EQ(c.faults.dropRate, 0.5);
+  EXPECT_DOUBLE_EQ(c.faults.corruptRate, 0.1);
+  EXPECT_EQ(c.faults.floodByte, kFloodRandom);
+  EXPECT_EQ(c.silenceMs, 500);
+  // The command line's key was pressed when the amplifier started.
+  EXPECT_EQ(c.presses, std::vector<std::uint8_t>{2});
+
+  ASSERT_TRUE(ParseControlText(" \n# nothing\n", base, c, error)) << error;
+  EXPECT_DOUBLE_EQ(c.faults.dropRate, 0.5);
+  EXPECT_EQ(c.faults.floodByte, kNoFlood);
+  EXPECT_TRUE(c.presses.empty());
+
+  ASSERT_TRUE(ParseControlText("--flood 0xAA", base, c, error)) << error;
+  EXPECT_EQ(c.faults.floodByte, 0xAA);
+  for (const char* bad : {"--com 4", "--verbose", "--control=g", "--operate", "--drop 2",
+                          "--press 99", "--flood 256", "--frobnicate"}) {
+    error.clear();
+    EXPECT_FALSE(ParseControlText(bad, base, c, error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+    EXPECT_EQ(c.faults.floodByte, 0xAA) << bad << " changed the faults";
+  }
+}
+
 TEST(AmpSimOptions, HelpDocumentsEveryOption) {
   const std::string help = AmpSimHelp();
   for (const std::string& name : AmpSimOptionNames()) {

@@ -132,5 +132,84 @@ TEST(AmpSimProgram, RegistersItsPortServesItAndRemovesTheLinkOnSigterm) {
   fs::remove_all(home);
 }
 
+// The soak changes the faults of one running amplifier through its control file.
+TEST(AmpSimProgram, TakesNewFaultsFromItsControlFileOnSighup) {
+  const fs::path home =
+      fs::temp_directory_path() / ("ampsim-control-" + std::to_string(::getpid()));
+  fs::remove_all(home);
+  fs::create_directories(home);
+  const fs::path log = home / "stderr.txt";
+  const fs::path control = home / "faults";
+
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::close(out[0]);
+    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(err, STDERR_FILENO);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    ::execl(AMPSIM_PATH, "ampsim", "--com", "8", "--control", control.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string device;
+  char c = 0;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') device += c;
+  ::close(out[0]);
+  ASSERT_FALSE(device.empty()) << "ampsim printed no device";
+
+  const auto logText = [&] {
+    std::stringstream text;
+    text << std::ifstream(log).rdbuf();
+    return text.str();
+  };
+  // Writes the file, signals, and waits for the answer in the log.
+  const auto setFaults = [&](const std::string& faults, const std::string& expected) {
+    std::ofstream(control) << faults;
+    ::kill(pid, SIGHUP);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (logText().find(expected) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_NE(logText().find(expected), std::string::npos) << logText();
+  };
+
+  SerialLink link([&](int) { return device; });
+  ASSERT_EQ(link.Open({.comPort = 8, .baudIndex = 6}), 0);
+  const auto poll = [&] {
+    PollState state;
+    std::string errorText;
+    PollOnce(link, SerialProfile(), state, errorText);
+    return state;
+  };
+  const PollState before = poll();
+  ASSERT_TRUE(before.FrameReady);
+
+  setFaults("--bad-check\n", "control: applied: --bad-check");
+  EXPECT_FALSE(poll().FrameReady);
+  setFaults("--com 5", "--com cannot change while the amplifier runs; nothing changed");
+  EXPECT_FALSE(poll().FrameReady) << "a refused file keeps the faults";
+
+  // Back to the command line's faults, and a key pressed on the amplifier.
+  setFaults("--press 3", "control: applied: --press 3");
+  const PollState after = poll();
+  ASSERT_TRUE(after.FrameReady);
+  EXPECT_NE(std::vector(before.ReplyBuffer.begin(), before.ReplyBuffer.begin() + 320),
+            std::vector(after.ReplyBuffer.begin(), after.ReplyBuffer.begin() + 320))
+      << "BAND+ changes the display";
+
+  link.Close();
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  fs::remove_all(home);
+}
+
 }  // namespace
 }  // namespace amppanel
