@@ -16,6 +16,7 @@
 
 #include "link/LinkStatus.h"
 #include "link/serial/ComPortNames.h"
+#include "link/serial/PortPermission.h"
 #include "link/serial/SerialLink.h"
 
 namespace amppanel {
@@ -182,10 +183,14 @@ void SerialLink::InterruptReads(bool interrupted) {
 
 int SerialLink::Open(const LinkSettings& settings) {
   Close();
+  openFailureDetail_.clear();
   devicePath_ = resolver_(settings.comPort);
   if (devicePath_.empty()) return kLinkCantOpen;
   const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kLinkCantOpen;
+  if (fd < 0) {
+    openFailureDetail_ = PermissionDetail(LookAtDevice(devicePath_, errno));
+    return kLinkCantOpen;
+  }
   auto port = std::make_unique<Port>(fd);
   // No sharing: a port another program holds must fail to open here too.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return kLinkCantOpen;
@@ -207,6 +212,8 @@ void SerialLink::Close() {
 }
 
 bool SerialLink::IsOpen() const { return port_ != nullptr; }
+
+std::string SerialLink::OpenFailureDetail() const { return openFailureDetail_; }
 
 std::string SerialLink::DevicePath() const { return devicePath_; }
 
