@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # main, else HEAD~).
 BASE ?=
 
-.PHONY: all deps build test demo demo-usb bench soak asan tsan fuzz windows check check-format-changed clean
+.PHONY: all deps build test package demo demo-usb bench soak asan tsan fuzz windows check check-format-changed clean
 
 all: build
 
@@ -17,7 +17,15 @@ build: deps
 	cmake --build --preset default -j $(JOBS)
 
 test: build
+	@scripts/install-deps desktop
 	ctest --preset default -j $(JOBS)
+
+# The Debian package, amppanel_<version>_amd64.deb in build/default, then its
+# checks (contents unpacked with dpkg -x, dependencies, lintian).
+package: build
+	@scripts/install-deps package
+	cd build/default && cpack -G DEB
+	scripts/check-package
 
 demo: build
 	@scripts/install-deps demo

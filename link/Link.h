@@ -74,6 +74,10 @@ class Link {
   // byte by byte, each just inside the interval time-out. Links whose reads are
   // bounded by one short driver call may only stop between calls.
   virtual void InterruptReads(bool /*interrupted*/) {}
+  // Why the last Open failed, in words for the operator, where the status
+  // number alone would leave them guessing (a device they may not use, say);
+  // empty otherwise.
+  virtual std::string OpenFailureDetail() const { return {}; }
 
   // Repeats Read for the missing bytes until the buffer is full, a read returns
   // nothing, or a read reports a failing status.

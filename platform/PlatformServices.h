@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
@@ -12,7 +13,13 @@ namespace amppanel {
 
 struct BuildProfile;
 
-std::unique_ptr<SettingsStore> MakeSettingsStore(const BuildProfile& profile);
+// settingsFile: another settings file instead of the usual store (empty: the
+// usual one); given only where SettingsFileSelectable() says so.
+std::unique_ptr<SettingsStore> MakeSettingsStore(const BuildProfile& profile,
+                                                 const std::string& settingsFile = {});
+// Whether the settings may live in a file of the user's choice: on Linux they
+// are a file anyway; the registry has no such place.
+bool SettingsFileSelectable();
 // Create it on the thread that runs the event loop.
 std::unique_ptr<SingleInstance> MakeSingleInstance(const BuildProfile& profile);
 

@@ -7,6 +7,8 @@ std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectConte
   const auto report = [&](ConnectStep step) {
     if (context.progress) context.progress(step);
   };
+  // Why the last attempt failed, when the link can say more than its status.
+  std::string detail;
   try {
     int status = kLinkCantOpen;
     const bool portChosen =
@@ -28,13 +30,15 @@ std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectConte
       }
     }
     report(ConnectStep::kAttemptsOver);
+    if (status != kLinkOk && status != kLinkAborted) detail = link.OpenFailureDetail();
     RaiseLinkError(context.profile, status, context.profile.connectLocation);
     link.Configure();
     return std::nullopt;
   } catch (const FT_Exception& e) {
     // A link that opened but failed its configuration is not left half open.
     if (link.IsOpen()) link.Close();
-    return std::string(e.what());
+    if (detail.empty()) return std::string(e.what());
+    return std::string(e.what()) + "\n\n" + detail;
   }
 }
 

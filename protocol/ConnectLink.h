@@ -33,8 +33,9 @@ struct ConnectContext {
 };
 
 // Opens the link with up to 100 attempts 300 ms apart and configures it.
-// Returns nothing on success, else the failure's text for the operator; a link
-// that opened but failed its configuration is closed again.
+// Returns nothing on success, else the failure's text for the operator (the
+// link's own detail of a failed open below it); a link that opened but failed
+// its configuration is closed again.
 std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectContext& context);
 
 }  // namespace amppanel

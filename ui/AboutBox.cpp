@@ -4,8 +4,8 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include "core/BuildProfile.h"
@@ -42,12 +42,9 @@ AboutBox::AboutBox(const BuildProfile& profile, QWidget* parent) : QDialog(paren
   bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
   auto* icon = new QLabel(bevel);
   icon->setObjectName("ProgramIcon");
-  // The style may only have a small image: drawn at 32 x 32, not 16 in a
-  // 32-pixel place.
-  icon->setPixmap(style()
-                      ->standardIcon(QStyle::SP_ComputerIcon)
-                      .pixmap(32, 32)
-                      .scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  // Device pixels: on a scaled screen pixmap() would hand a larger image
+  // for the 32-pixel place.
+  icon->setPixmap(QPixmap(QStringLiteral(":/amppanel/icons/amppanel-32.png")));
   icon->setFixedSize(32, 32);
 
   const bool serial = profile.link == LinkKind::kSerial;

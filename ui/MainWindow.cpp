@@ -12,6 +12,7 @@
 #include "ui/AboutBox.h"
 #include "ui/ActionNames.h"
 #include "ui/ActionTable.h"
+#include "ui/AppIcon.h"
 #include "ui/DisplayView.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtDialogs.h"
@@ -52,6 +53,9 @@ MainWindow::MainWindow(const BuildProfile& profile, std::unique_ptr<Link> link, 
       store_(store ? std::move(store) : std::make_unique<MemorySettingsStore>()) {
   setObjectName("TForm1");
   setWindowTitle(QString::fromUtf8(profile_.caption.data(), profile_.caption.size()));
+  // The keypads, the progress window, the dialogs and the boxes it owns show
+  // it too.
+  setWindowIcon(AppIcon());
   resize(507, profile_.link == LinkKind::kSerial ? 185 : 214);
   setMinimumSize(263, 146);
 

@@ -14,7 +14,8 @@ class MainWindow;
 
 // Runs the program: a second copy brings the first to the front and ends
 // without a window; the first copy connects by itself once its windows exist.
-// Returns 0 in every case.
+// --help and --version answer without a window. Returns the exit status: 0, or
+// kExitUsage for wrong arguments (after a message on standard error).
 // makeDialog makes the program's connection settings dialog over the main
 // window (none: the action only asks for one).
 int RunPanel(int& argc, char** argv, const BuildProfile& profile,

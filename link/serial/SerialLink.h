@@ -50,6 +50,7 @@ class SerialLink final : public Link {
   void LinePulse() override;  // DTR high
   void LineRest() override;   // DTR low
   void InterruptReads(bool interrupted) override;
+  std::string OpenFailureDetail() const override;
 
   // The device of the last open attempt.
   std::string DevicePath() const;
@@ -62,6 +63,7 @@ class SerialLink final : public Link {
   std::mutex writeMutex_;
   std::unique_ptr<Port> port_;
   std::string devicePath_;
+  std::string openFailureDetail_;
   std::atomic<bool> interrupted_{false};
   // Wakes a read waiting for bytes when reads are interrupted (-1: none).
   int wakeFd_ = -1;

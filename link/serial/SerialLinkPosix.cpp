@@ -16,6 +16,7 @@
 
 #include "link/LinkStatus.h"
 #include "link/serial/ComPortNames.h"
+#include "link/serial/PortPermission.h"
 #include "link/serial/SerialLink.h"
 
 namespace amppanel {
@@ -230,10 +231,14 @@ void SerialLink::InterruptReads(bool interrupted) {
 
 int SerialLink::Open(const LinkSettings& settings) {
   Close();
+  openFailureDetail_.clear();
   devicePath_ = resolver_(settings.comPort);
   if (devicePath_.empty()) return kLinkCantOpen;
   const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kLinkCantOpen;
+  if (fd < 0) {
+    openFailureDetail_ = PermissionDetail(LookAtDevice(devicePath_, errno));
+    return kLinkCantOpen;
+  }
   const int baud = BaudForIndex(settings.baudIndex);
   auto port = std::make_unique<Port>(fd, baud);
   // No sharing: a port another program holds must fail to open here too.
@@ -256,6 +261,8 @@ void SerialLink::Close() {
 }
 
 bool SerialLink::IsOpen() const { return port_ != nullptr; }
+
+std::string SerialLink::OpenFailureDetail() const { return openFailureDetail_; }
 
 std::string SerialLink::DevicePath() const { return devicePath_; }
 

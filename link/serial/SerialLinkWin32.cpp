@@ -102,6 +102,9 @@ bool SerialLink::IsOpen() const { return port_ != nullptr; }
 
 std::string SerialLink::DevicePath() const { return devicePath_; }
 
+// Windows says no more than that the port cannot be opened.
+std::string SerialLink::OpenFailureDetail() const { return openFailureDetail_; }
+
 LinkResult SerialLink::Write(std::span<const std::uint8_t> data) {
   std::lock_guard lock(writeMutex_);
   if (!port_) return {kLinkIoError, 0};

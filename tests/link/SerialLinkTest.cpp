@@ -1,9 +1,12 @@
 // The serial link against real pseudo-terminals: real time-outs, real driver.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/LinkStatus.h"
 #include "link/serial/SerialLink.h"
 
 namespace amppanel {
@@ -282,6 +286,88 @@ TEST_F(SerialLinkTest, InterruptEndsATricklingReadAtOnceAndLaterReadsWorkAgain) 
   peer_.Send({1, 2, 3});
   Bytes three(3);
   EXPECT_EQ(link_->Read(three).count, 3u);
+}
+
+// What the operator reads when the device refuses them. Root may open any
+// device, so as root the attempt runs in a child that has become "nobody",
+// against the pseudo-terminal given to the group "dialout" as a serial port
+// is; otherwise against this user's own pseudo-terminal with mode 000.
+TEST(SerialLinkPermission, AnUnusableDeviceIsNamedWithTheGroupThatOwnsIt) {
+  PtyPeer peer;
+  ASSERT_FALSE(peer.Device().empty());
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    const group* dialout = ::getgrnam("dialout");
+    if (dialout == nullptr) GTEST_SKIP() << "root, and no group \"dialout\" to give the device";
+    ASSERT_EQ(::chown(peer.Device().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(peer.Device().c_str(), 0660), 0);
+  } else {
+    ASSERT_EQ(::chmod(peer.Device().c_str(), 0), 0);
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(peer.Device().c_str(), &st), 0);
+  const group* owner = ::getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr) << "the pseudo-terminal's group has no name";
+  const std::string groupName = owner->gr_name;
+
+  const auto attempt = [&peer] {
+    SerialLink link([&peer](int) { return peer.Device(); });
+    const int status = link.Open(LinkSettings{.comPort = 1});
+    return std::make_pair(status, link.OpenFailureDetail());
+  };
+  int status = 0;
+  std::string detail;
+  if (!root) {
+    std::tie(status, detail) = attempt();
+  } else {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(pipeFds[0]);
+      constexpr uid_t kNobody = 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+        ::_exit(3);
+      }
+      const auto [s, text] = attempt();
+      const std::string out = std::to_string(s) + "\n" + text;
+      const bool written =
+          ::write(pipeFds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
+      ::_exit(written ? 0 : 4);
+    }
+    ::close(pipeFds[1]);
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+    ::close(pipeFds[0]);
+    int childStatus = 0;
+    ASSERT_EQ(::waitpid(child, &childStatus, 0), child);
+    ASSERT_TRUE(WIFEXITED(childStatus));
+    if (WEXITSTATUS(childStatus) == 3) GTEST_SKIP() << "root, and cannot become nobody to try";
+    ASSERT_EQ(WEXITSTATUS(childStatus), 0);
+    const auto newline = out.find('\n');
+    ASSERT_NE(newline, std::string::npos);
+    status = std::stoi(out.substr(0, newline));
+    detail = out.substr(newline + 1);
+  }
+  EXPECT_EQ(status, kLinkCantOpen);
+  EXPECT_NE(detail.find(peer.Device()), std::string::npos) << detail;
+  if (root) {
+    EXPECT_NE(detail.find("\"dialout\""), std::string::npos) << detail;
+    EXPECT_NE(detail.find("sudo usermod -aG dialout $USER"), std::string::npos) << detail;
+  } else if (st.st_gid != 0) {
+    EXPECT_NE(detail.find("\"" + groupName + "\""), std::string::npos) << detail;
+    // Mode 000: joining the group would not help, and the text must not say so.
+    EXPECT_EQ(detail.find("usermod"), std::string::npos) << detail;
+  }
+}
+
+// A device that is missing, or held by another program, has nothing to add.
+TEST(SerialLinkPermission, OtherFailuresAddNoDetail) {
+  SerialLink link([](int) { return std::string("/dev/amppanel-no-such-device"); });
+  EXPECT_EQ(link.Open(LinkSettings{.comPort = 1}), kLinkCantOpen);
+  EXPECT_EQ(link.OpenFailureDetail(), "");
 }
 
 }  // namespace

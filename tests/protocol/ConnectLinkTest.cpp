@@ -87,6 +87,27 @@ TEST(ConnectLink, HundredFailedAttemptsGiveUp) {
   EXPECT_EQ(run.failure, "CAN'T OPEN SERIAL LINK...  #[1071]");
 }
 
+// A link that knows why it cannot open (a device the user may not use) has it
+// shown under the status text; an aborted attempt is the operator's doing and
+// gets none.
+TEST(ConnectLink, TheLinksDetailOfAFailedOpenFollowsTheStatusText) {
+  ConnectRun failed;
+  failed.link.ScriptOpens(std::vector<int>(100, 1));
+  failed.link.openFailureDetail = "You have no permission to use /dev/ttyS0.";
+  failed.Go();
+  EXPECT_EQ(failed.failure,
+            "CAN'T OPEN SERIAL LINK...  #[1071]\n\nYou have no permission to use /dev/ttyS0.");
+
+  ConnectRun aborted;
+  aborted.link.ScriptOpens(std::vector<int>(100, 1));
+  aborted.link.openFailureDetail = "You have no permission to use /dev/ttyS0.";
+  aborted.onReport = [&](const std::string& text) {
+    if (text == "RUN") aborted.visible = false;
+  };
+  aborted.Go();
+  EXPECT_EQ(aborted.failure, "PROCESS ABORTED...  #[1071]");
+}
+
 TEST(ConnectLink, AbortStopsAfterTheCurrentAttempt) {
   ConnectRun run;
   run.link.ScriptOpens(std::vector<int>(100, 1));

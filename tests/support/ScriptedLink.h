@@ -43,6 +43,9 @@ class ScriptedLink : public Link {
   void AfterFailure() override;
 
   std::function<void()> onConfigure;
+  // What OpenFailureDetail answers.
+  std::string openFailureDetail;
+  std::string OpenFailureDetail() const override { return openFailureDetail; }
   // When set, answers every write that has no queued reply (called under the
   // link's lock; must not call back into the link).
   std::function<Bytes(const Bytes& written)> responder;

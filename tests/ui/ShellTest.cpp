@@ -359,6 +359,35 @@ class ShellTest : public QObject {
       QVERIFY((shownAt.center() - centre).manhattanLength() <= 4);
       const QLabel* icon = help->findChild<QLabel*>("ProgramIcon");
       QCOMPARE(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
+      // The drawn 32-pixel size of the program's icon, not a scaled one.
+      QCOMPARE(icon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+               QImage(":/amppanel/icons/amppanel-32.png")
+                   .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+  }
+
+  // Every window, tool windows and boxes included, shows the program's own
+  // icon in each drawn size, never the toolkit's.
+  void everyWindowShowsTheProgramsIcon() {
+    for (const BuildProfile* profile : {&SerialProfile(), &UsbProfile()}) {
+      MemorySettingsStore store;
+      auto form = Form(store, *profile);
+      const QIcon icon = form->windowIcon();
+      for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+                 qPrintable(QString::number(size)));
+      }
+      QCOMPARE(
+          icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+          QImage(":/amppanel/icons/amppanel-32.png")
+              .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+      std::vector<const QWidget*> windows{form->Progress(), form->AboutDialog(),
+                                          form->FullKeypad()};
+      if (form->BasicKeypad() != nullptr) windows.push_back(form->BasicKeypad());
+      for (const QWidget* w : windows) {
+        QVERIFY(w != nullptr);
+        QCOMPARE(w->windowIcon().cacheKey(), icon.cacheKey());
+      }
     }
   }
 
