@@ -70,6 +70,10 @@ class Link {
   // byte by byte, each just inside the interval time-out. Links whose reads are
   // bounded by one short driver call may only stop between calls.
   virtual void InterruptReads(bool /*interrupted*/) {}
+  // Why the last open attempt failed, in the operator's words, when the link
+  // knows more than its status number says (a remote station's answer);
+  // empty otherwise.
+  virtual std::string OpenProblem() const { return {}; }
 
   // Repeats Read for the missing bytes until the buffer is full, a read returns
   // nothing, or a read reports a failing status.

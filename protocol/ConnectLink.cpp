@@ -28,7 +28,17 @@ std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectConte
       }
     }
     report(ConnectStep::kAttemptsOver);
-    RaiseLinkError(context.profile, status, context.profile.connectLocation);
+    if (status != kLinkOk) {
+      try {
+        RaiseLinkError(context.profile, status, context.profile.connectLocation);
+      } catch (const FT_Exception& e) {
+        // The table's words say only that the port did not open; a remote
+        // station's answer says why.
+        const std::string problem = link.OpenProblem();
+        if (problem.empty()) throw;
+        throw FT_Exception(std::string(e.what()) + "\n\n" + problem);
+      }
+    }
     link.Configure();
     return std::nullopt;
   } catch (const FT_Exception& e) {

@@ -87,6 +87,27 @@ TEST(ConnectLink, HundredFailedAttemptsGiveUp) {
   EXPECT_EQ(run.failure, "CAN'T OPEN SERIAL LINK...  #[1071]");
 }
 
+// A remote station's reason goes below the table's text; an abort keeps it too,
+// since it tells the operator why the attempts were failing.
+TEST(ConnectLink, TheLinksReasonFollowsTheStatusText) {
+  ConnectRun run;
+  run.link.ScriptOpens(std::vector<int>(100, 1));
+  run.link.openProblem = "Connection refused: nothing serves tcp,station,3001.";
+  run.Go();
+  EXPECT_EQ(run.failure,
+            "CAN'T OPEN SERIAL LINK...  #[1071]\n\nConnection refused: nothing serves "
+            "tcp,station,3001.");
+
+  ConnectRun aborted;
+  aborted.link.ScriptOpens(std::vector<int>(100, 1));
+  aborted.link.openProblem = "Host not found.";
+  aborted.onReport = [&](const std::string& text) {
+    if (text == "RUN") aborted.visible = false;
+  };
+  aborted.Go();
+  EXPECT_EQ(aborted.failure, "PROCESS ABORTED...  #[1071]\n\nHost not found.");
+}
+
 TEST(ConnectLink, AbortStopsAfterTheCurrentAttempt) {
   ConnectRun run;
   run.link.ScriptOpens(std::vector<int>(100, 1));

@@ -42,7 +42,11 @@ class ScriptedLink : public Link {
   void Configure() override;
   void AfterFailure() override;
 
+  std::string OpenProblem() const override { return openProblem; }
+
   std::function<void()> onConfigure;
+  // What the link says about its failed opens.
+  std::string openProblem;
   // When set, answers every write that has no queued reply (called under the
   // link's lock; must not call back into the link).
   std::function<Bytes(const Bytes& written)> responder;
