@@ -1,14 +1,19 @@
 // Builds without the gensio library (and the Windows build, where COM numbers
 // are the system's own ports) reach no remote port; saying so is all they do.
+#include <utility>
+
 #include "link/LinkStatus.h"
 #include "link/remote/RemoteLink.h"
 
 namespace amppanel {
 
-struct RemoteLink::Impl {};
+struct RemoteLink::Impl {
+  PortResolver targets;
+};
 
-RemoteLink::RemoteLink(PortResolver /*targets*/, SerialTimeouts /*timeouts*/,
-                       milliseconds /*openTimeout*/) {}
+RemoteLink::RemoteLink(PortResolver targets, SerialTimeouts /*timeouts*/,
+                       milliseconds /*openTimeout*/)
+    : impl_(std::make_unique<Impl>(Impl{std::move(targets)})) {}
 
 RemoteLink::~RemoteLink() = default;
 

@@ -5,12 +5,12 @@
 #include <gensio/gensio.h>
 #include <gensio/gensio_err.h>
 #include <gensio/sergensio.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -29,7 +29,7 @@ namespace {
 // Received bytes beyond this wait at the station: a peer that babbles while
 // nobody reads must not grow the program without end (a serial driver's
 // queue overflows the same way).
-constexpr std::size_t kReceiveLimit = 64 * 1024;
+constexpr std::size_t kReceiveLimit = std::size_t{64} * 1024;
 // How long the event thread sleeps at most before it looks for its stop
 // request; I/O wakes it at once.
 constexpr std::chrono::milliseconds kServiceSlice{20};
