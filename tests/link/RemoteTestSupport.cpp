@@ -105,7 +105,7 @@ bool Ser2net::Start() {
     std::ofstream out(yaml);
     out << "%YAML 1.1\n---\nconnection: &amp\n"
         << "  accepter: telnet(rfc2217)," << (filters_.empty() ? "" : filters_ + ",")
-        << "tcp,127.0.0.1," << port_ << "\n"
+        << "tcp(nodelay),127.0.0.1," << port_ << "\n"
         << "  connector: serialdev," << device_ << ",115200n81,local\n"
         << "  options:\n    kickolduser: false\n";
     if (!authDir_.empty()) out << "    authdir: " << authDir_.string() << "\n";
