@@ -118,6 +118,18 @@ std::string BannerText(const std::deque<std::uint8_t>& bytes) {
   return text;
 }
 
+// ser2net hangs up right after it accepted on a second user, when it cannot
+// open its device, and (with TLS) on a client certificate it does not accept.
+std::string ClosedAtOnce(const std::string& target) {
+  std::string text =
+      "The station closed the connection at once: its port is busy (ser2net serves one user "
+      "at a time), or it cannot open its serial device";
+  if (target.find("ssl") != std::string::npos) {
+    text += ", or it does not accept the certificate given in cert=";
+  }
+  return text + " (" + target + ").";
+}
+
 }  // namespace
 
 // One connection: gensio's callbacks reach it through its user data, so it
@@ -316,10 +328,7 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
       // device) right after it accepted; whether its line of text comes
       // before the hang-up or the connection ends during the telnet greeting
       // is a matter of timing.
-      return Fail(
-          "The station closed the connection at once: its port is busy (ser2net serves "
-          "one user at a time), or it cannot open its serial device (" +
-          target + ").");
+      return Fail(ClosedAtOnce(target));
     }
     if (err == GE_HOSTDOWN || err == GE_TIMEDOUT) {
       return Fail("The station cannot be reached (" + ErrorName(err) + "): " + target + ".");
@@ -339,17 +348,17 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
     c->settingsPending = 5;
     lock.unlock();
     void* user = c.get();
-    int sent = 0;
-    sent |= sergensio_baud(c->serial, static_cast<unsigned>(baud), &Connection::OnSetting, user);
-    sent |= sergensio_datasize(c->serial, 8, &Connection::OnSetting, user);
-    sent |= sergensio_parity(c->serial, SERGENSIO_PARITY_NONE, &Connection::OnSetting, user);
-    sent |= sergensio_stopbits(c->serial, 1, &Connection::OnSetting, user);
-    sent |=
+    int refused = 0;
+    refused |= sergensio_baud(c->serial, static_cast<unsigned>(baud), &Connection::OnSetting, user);
+    refused |= sergensio_datasize(c->serial, 8, &Connection::OnSetting, user);
+    refused |= sergensio_parity(c->serial, SERGENSIO_PARITY_NONE, &Connection::OnSetting, user);
+    refused |= sergensio_stopbits(c->serial, 1, &Connection::OnSetting, user);
+    refused |=
         sergensio_flowcontrol(c->serial, SERGENSIO_FLOWCONTROL_NONE, &Connection::OnSetting, user);
     (void)sergensio_dtr(c->serial, SERGENSIO_DTR_OFF, nullptr, nullptr);
     (void)sergensio_rts(c->serial, SERGENSIO_RTS_OFF, nullptr, nullptr);
     lock.lock();
-    if (sent != 0 && c->lineError == 0) c->lineError = GE_COMMERR;
+    if (refused != 0 && c->lineError == 0) c->lineError = GE_COMMERR;
     WaitFor(*c, lock, until, [&] { return c->settingsPending <= 0 || c->lineError != 0; });
     if (c->lineError != 0 || c->settingsPending > 0) {
       const bool hungUp = c->lineError != 0;
@@ -363,12 +372,7 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
       if (hungUp && !banner.empty()) {
         return Fail("The station closed the connection: \"" + banner + "\" (" + target + ").");
       }
-      if (hungUp) {
-        return Fail(
-            "The station closed the connection at once: its port is busy (ser2net "
-            "serves one user at a time), or it cannot open its serial device (" +
-            target + ").");
-      }
+      if (hungUp) return Fail(ClosedAtOnce(target));
       return Fail("The station did not answer the line settings: is " + target +
                   " served with RFC 2217?");
     }

@@ -275,7 +275,7 @@ TEST_F(Ser2netTest, MirrorsTakesKeysRefusesASecondUserAndSurvivesARestart) {
   EXPECT_TRUE(PollsAFrame(link));
 }
 
-TEST_F(Ser2netTest, TlsWithClientCertificatesAndAWrongCaRefused) {
+TEST_F(Ser2netTest, TlsWithClientCertificatesRefusesAMissingCertificateAndAWrongCa) {
   const auto good = test::MakeCertificates(dir_.Path(), "station");
   const auto other = test::MakeCertificates(dir_.Path(), "stranger");
   if (!good.error.empty() || !other.error.empty()) {
@@ -295,6 +295,13 @@ TEST_F(Ser2netTest, TlsWithClientCertificatesAndAWrongCaRefused) {
     ASSERT_EQ(link.Open({.comPort = 2, .baudIndex = 6}), kLinkOk) << link.OpenProblem();
     EXPECT_TRUE(PollsAFrame(link));
   }
+  // The station refuses a panel without an operator's certificate.
+  RemoteLink anonymous(Always("telnet(rfc2217),ssl(CA=" + good.ca.string() + "),tcp,127.0.0.1," +
+                              std::to_string(port_)));
+  EXPECT_EQ(anonymous.Open({.comPort = 2, .baudIndex = 6}), kLinkCantOpen);
+  EXPECT_NE(anonymous.OpenProblem().find("certificate given in cert="), std::string::npos)
+      << anonymous.OpenProblem();
+
   RemoteLink wrong(Always(target(other)));
   EXPECT_EQ(wrong.Open({.comPort = 2, .baudIndex = 6}), kLinkCantOpen);
   EXPECT_NE(wrong.OpenProblem().find("TLS verification failed"), std::string::npos)
