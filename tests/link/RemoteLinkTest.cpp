@@ -111,8 +111,9 @@ TEST_F(RemoteLinkStationTest, PortsFileLeadsToTheStationWithTheLineSettingsAndOn
   const auto pulse = std::chrono::duration_cast<std::chrono::milliseconds>(dtr[2].at - dtr[1].at);
   std::cout << "ON pulse at the station: " << pulse.count() << " ms\n";
   RecordProperty("on_pulse_ms", static_cast<int>(pulse.count()));
-  EXPECT_GE(pulse, 950ms);
-  EXPECT_LT(pulse, 1500ms);
+  // Generous: the two requests cross a loaded machine's loopback separately.
+  EXPECT_GE(pulse, 900ms);
+  EXPECT_LT(pulse, 1600ms);
 
   // The same number changed to a link: a local port again.
   fs::remove(config.Path() / "Norvik" / "ports" / "COM5");

@@ -5,6 +5,7 @@
 #include <gensio/gensio_control.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -114,6 +115,8 @@ bool Ser2net::Start() {
   const std::string pidFile = (dir_ / "ser2net.pid").string();
   pid_ = ::fork();
   if (pid_ == 0) {
+    // A test that dies must not leave its station running.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd >= 0) {
       ::dup2(fd, 1);
