@@ -10,7 +10,7 @@ BASE ?=
 all: build
 
 deps:
-	@scripts/install-deps base ui
+	@scripts/install-deps base ui remote
 
 build: deps
 	cmake --preset default

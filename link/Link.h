@@ -75,8 +75,8 @@ class Link {
   // bounded by one short driver call may only stop between calls.
   virtual void InterruptReads(bool /*interrupted*/) {}
   // Why the last Open failed, in words for the operator, where the status
-  // number alone would leave them guessing (a device they may not use, say);
-  // empty otherwise.
+  // number alone would leave them guessing (a device they may not use, a
+  // remote station's answer); empty otherwise.
   virtual std::string OpenFailureDetail() const { return {}; }
 
   // Repeats Read for the missing bytes until the buffer is full, a read returns

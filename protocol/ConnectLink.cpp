@@ -30,7 +30,8 @@ std::optional<std::string> ConnectLink(OneShotWorker& thread, const ConnectConte
       }
     }
     report(ConnectStep::kAttemptsOver);
-    if (status != kLinkOk && status != kLinkAborted) detail = link.OpenFailureDetail();
+    // Kept after an abort too: it tells the operator why the attempts failed.
+    if (status != kLinkOk) detail = link.OpenFailureDetail();
     RaiseLinkError(context.profile, status, context.profile.connectLocation);
     link.Configure();
     return std::nullopt;

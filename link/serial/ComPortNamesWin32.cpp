@@ -10,6 +10,8 @@ std::string ComDevicePath(int comPort) {
   return "\\\\.\\COM" + std::to_string(comPort);
 }
 
+std::string ComRemoteTarget(int /*comPort*/) { return {}; }
+
 // COMn is the port's own name here.
 std::string ComPortExplanationHere(int /*comPort*/) { return {}; }
 

@@ -43,6 +43,12 @@ ComPortLocation LocateComPort(int comPort, const PortSearch& search, const fs::p
   if (!search.portsDir.empty()) {
     location.portsLink = search.portsDir / ("COM" + std::to_string(comPort));
   }
+  if (!location.portsLink.empty() && IsConnectionFile(location.portsLink)) {
+    location.viaPortsLink = true;
+    location.remoteFile = true;
+    location.remoteTarget = ReadConnectionString(location.portsLink);
+    return location;
+  }
   const std::string opened = ResolveComPort(comPort, search);
   if (opened.empty()) return location;
   location.viaPortsLink = !location.portsLink.empty() && fs::path(opened) == location.portsLink;
@@ -64,6 +70,14 @@ std::string ComPortExplanation(int comPort, const ComPortLocation& location) {
       location.portsLink.empty()
           ? std::string()
           : "\nTo give a device this number, link it as " + location.portsLink.string() + ".";
+  if (location.remoteFile) {
+    if (location.remoteTarget.empty()) {
+      return name + " is the file " + location.portsLink.string() +
+             ", which holds no connection string: connecting fails until it does.";
+    }
+    return name + " is a port on another machine:\n" + location.remoteTarget + "\n(from " +
+           location.portsLink.string() + ").";
+  }
   if (location.device.empty()) {
     if (location.viaPortsLink && !location.linkTarget.empty()) {
       return name + " is linked as " + location.portsLink.string() + " to " +

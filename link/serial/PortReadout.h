@@ -38,6 +38,10 @@ struct ComPortLocation {
   std::filesystem::path device;
   // A name of the same device that survives replugging (/dev/serial/by-id).
   std::filesystem::path stableName;
+  // The ports folder entry is a file, not a link: a port on another machine,
+  // reached by the connection string it holds (empty when it holds none).
+  bool remoteFile = false;
+  std::string remoteTarget;
 };
 
 ComPortLocation LocateComPort(int comPort, const PortSearch& search,

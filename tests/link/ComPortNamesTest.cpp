@@ -49,6 +49,32 @@ TEST_F(ComPortNamesTest, PortsFolderLinkWinsEvenWhenDangling) {
   EXPECT_EQ(fs::path(ResolveComPort(1, {root_ / "none", root_ / "dev"})).filename(), "ttyS0");
 }
 
+// A text file in the ports folder names a port on another machine: it must
+// never be opened as the device (the amplifier's frames would land in it), nor
+// fall back to the numbered devices.
+TEST_F(ComPortNamesTest, TextFileNamesARemotePortAndIsNoDevice) {
+  Touch("ttyS0");
+  Touch("ttyS1");
+  std::ofstream(root_ / "ports" / "COM2")
+      << "\n# the station\n   telnet(rfc2217),tcp,station.example,3001 \r\nsecond line\n";
+  EXPECT_EQ(ResolveComPort(2, Search()), "");
+  EXPECT_EQ(RemotePortTarget(2, Search()), "telnet(rfc2217),tcp,station.example,3001");
+  // Numbered devices and missing entries name no station.
+  EXPECT_EQ(RemotePortTarget(1, Search()), "");
+  EXPECT_EQ(RemotePortTarget(7, Search()), "");
+  EXPECT_EQ(RemotePortTarget(0, Search()), "");
+
+  // Nothing but comments, or a file far too big for one line: no connection.
+  std::ofstream(root_ / "ports" / "COM3") << "# not yet\n\n";
+  EXPECT_EQ(RemotePortTarget(3, Search()), "");
+  EXPECT_EQ(ResolveComPort(3, Search()), "");
+  std::ofstream(root_ / "ports" / "COM4") << std::string(10000, 'x');
+  EXPECT_EQ(RemotePortTarget(4, Search()), "");
+  // A folder is not a file.
+  fs::create_directories(root_ / "ports" / "COM5");
+  EXPECT_EQ(RemotePortTarget(5, Search()), "");
+}
+
 TEST_F(ComPortNamesTest, StopsAtTwoHundredFiftySixDevices) {
   for (int i = 0; i < 300; ++i) Touch("ttyS" + std::to_string(i));
   EXPECT_EQ(NumberedSerialDevices(root_ / "dev").size(), 256u);

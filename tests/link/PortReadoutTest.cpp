@@ -102,6 +102,19 @@ TEST_F(PortExplanationTest, PortsFolderLinkNamesTheDeviceItReaches) {
                              ", which does not exist on this machine.");
 }
 
+TEST_F(PortExplanationTest, TextFileShowsTheStationItLeadsTo) {
+  std::ofstream(root_ / "ports" / "COM12") << "telnet(rfc2217),ssl(CA=/home/op/ca.pem),tcp,"
+                                              "station.example,3001\n";
+  std::ofstream(root_ / "ports" / "COM13") << "# to do\n";
+  EXPECT_EQ(Explain(12),
+            "COM12 is a port on another machine:\n"
+            "telnet(rfc2217),ssl(CA=/home/op/ca.pem),tcp,station.example,3001\n(from " +
+                (root_ / "ports" / "COM12").string() + ").");
+  EXPECT_EQ(Explain(13), "COM13 is the file " + (root_ / "ports" / "COM13").string() +
+                             ", which holds no connection string: connecting fails until it "
+                             "does.");
+}
+
 TEST_F(PortExplanationTest, MissingPortAndNoPort) {
   EXPECT_EQ(Explain(9),
             "COM9 does not exist on this machine.\nTo give a device this number, "

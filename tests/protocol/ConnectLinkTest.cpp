@@ -87,9 +87,9 @@ TEST(ConnectLink, HundredFailedAttemptsGiveUp) {
   EXPECT_EQ(run.failure, "CAN'T OPEN SERIAL LINK...  #[1071]");
 }
 
-// A link that knows why it cannot open (a device the user may not use) has it
-// shown under the status text; an aborted attempt is the operator's doing and
-// gets none.
+// A link that knows why it cannot open (a device the user may not use, a
+// remote station's answer) has it shown under the status text; an abort keeps
+// it too, since it tells the operator why the attempts were failing.
 TEST(ConnectLink, TheLinksDetailOfAFailedOpenFollowsTheStatusText) {
   ConnectRun failed;
   failed.link.ScriptOpens(std::vector<int>(100, 1));
@@ -100,12 +100,12 @@ TEST(ConnectLink, TheLinksDetailOfAFailedOpenFollowsTheStatusText) {
 
   ConnectRun aborted;
   aborted.link.ScriptOpens(std::vector<int>(100, 1));
-  aborted.link.openFailureDetail = "You have no permission to use /dev/ttyS0.";
+  aborted.link.openFailureDetail = "Host not found.";
   aborted.onReport = [&](const std::string& text) {
     if (text == "RUN") aborted.visible = false;
   };
   aborted.Go();
-  EXPECT_EQ(aborted.failure, "PROCESS ABORTED...  #[1071]");
+  EXPECT_EQ(aborted.failure, "PROCESS ABORTED...  #[1071]\n\nHost not found.");
 }
 
 TEST(ConnectLink, AbortStopsAfterTheCurrentAttempt) {
