@@ -12,6 +12,14 @@
 
 namespace amppanel {
 
+// What one cell of the grid shows: the glyph drawn there (text written by the
+// PC already turned into its glyph) and whether it is drawn inverted.
+struct DisplayCell {
+  std::uint8_t glyph = 0;
+  bool inverted = false;
+  friend bool operator==(const DisplayCell&, const DisplayCell&) = default;
+};
+
 class DisplayImage {
  public:
   static constexpr int kColumns = 40;
@@ -21,6 +29,8 @@ class DisplayImage {
   static constexpr int kHeight = 2 * kBorder + kRows * kGlyphHeight;   // 68
   static constexpr int kBytesPerPixel = 3;                             // r, g, b
   static constexpr int kBytesPerLine = kWidth * kBytesPerPixel;        // rows are contiguous
+  // Row by row: cell (c, r) at kColumns * r + c.
+  using Cells = std::array<DisplayCell, static_cast<std::size_t>(kColumns) * kRows>;
 
   // Off-line background, dot colour in front, every pixel cleared.
   DisplayImage();
@@ -30,6 +40,10 @@ class DisplayImage {
 
   // Top-left pixel; kHeight rows of kBytesPerLine bytes, 4-byte aligned.
   const std::uint8_t* Data() const { return pixels_.data(); }
+
+  // The glyph and inversion last drawn into each cell of the grid, for
+  // reading the display as text; a cleared cell is a blank glyph 0.
+  const Cells& CellsShown() const { return cells_; }
 
   Rgb BackColour() const { return back_; }
   Rgb ForeColour() const { return fore_; }
@@ -66,6 +80,7 @@ class DisplayImage {
 
   alignas(4) std::array<std::uint8_t, static_cast<std::size_t>(kBytesPerLine) * kHeight> pixels_{};
   std::array<std::uint8_t*, kHeight> rows_{};
+  Cells cells_{};
   Rgb back_ = kOffLineBackground;
   Rgb fore_ = kDotColour;
 };
