@@ -2,12 +2,15 @@
 
 #include <QPainter>
 
+#include "ui/DisplayAccessible.h"
+
 namespace amppanel {
 
 DisplayView::DisplayView(QWidget* parent) : QWidget(parent) {
   setObjectName("DisplayView");
   // Every pixel is painted from the image; nothing needs erasing first.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  MakeDisplayAccessible(this);
 }
 
 void DisplayView::Attach(const unsigned char* pixels, int width, int height, int bytesPerLine) {

@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "display/DisplayText.h"
+#include "keys/Keys.h"
 #include "link/LinkStatus.h"
 #include "protocol/Frames.h"
 #include "ui/AboutBox.h"
@@ -243,7 +245,10 @@ void MainWindow::ShowOnLine(bool onLine) {
 
 void MainWindow::ShowDisplay() { RefreshWindowState(); }
 
-void MainWindow::ShowLamps(std::uint8_t lamps) { emit LampsChanged(lamps); }
+void MainWindow::ShowLamps(std::uint8_t lamps) {
+  lamps_ = lamps;
+  emit LampsChanged(lamps);
+}
 
 void MainWindow::OfferUpdate(bool offered) { SetEnabled(act::kLoadUpdate, offered); }
 
@@ -335,7 +340,13 @@ void MainWindow::SetBackground(Rgb background) {
 }
 
 void MainWindow::RefreshWindowState() {
-  if (view_ != nullptr) view_->update();
+  if (view_ != nullptr) {
+    view_->update();
+    // Screen readers hear of a change only: this runs on every repaint.
+    const DisplayImage* image = session_ != nullptr ? session_->Image() : nullptr;
+    view_->ShowText(image != nullptr ? ReadDisplay(image->CellsShown()) : DisplayText{},
+                    LampLit(Lamp::kAlarm, lamps_));
+  }
   UpdateStatusBar();
   TrackPreset();
 }

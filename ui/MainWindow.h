@@ -203,6 +203,8 @@ class MainWindow : public QMainWindow, private SessionObserver {
   QFrame* leftPanel_ = nullptr;
   QFrame* rightPanel_ = nullptr;
   DisplayView* view_ = nullptr;
+  // The last lamp byte, for the display's alarm announcements.
+  std::uint8_t lamps_ = 0;
   ProgressWindow* progress_ = nullptr;
 
   // ==== remote keys (MainFormKeys.cpp) ========================================
