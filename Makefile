@@ -17,6 +17,7 @@ build: deps
 	cmake --build --preset default -j $(JOBS)
 
 test: build
+	@scripts/install-deps a11y
 	ctest --preset default -j $(JOBS)
 
 demo: build
