@@ -46,7 +46,8 @@ void DisplayImage::DrawCell(int column, int row, std::uint8_t code, bool textMod
   const auto index = textMode ? static_cast<std::uint8_t>(code - 32) : code;
   const Glyph& glyph = GlyphTable[index];
   if (column >= 0 && column < kColumns && row >= 0 && row < kRows) {
-    cells_[static_cast<std::size_t>(kColumns * row + column)] = {index, inverse};
+    cells_[static_cast<std::size_t>(kColumns) * static_cast<std::size_t>(row) +
+           static_cast<std::size_t>(column)] = {index, inverse};
   }
   const std::uint8_t flip = inverse ? 0xFF : 0x00;
   // Wide arithmetic: a column or row far off the grid is clipped, never overflows.

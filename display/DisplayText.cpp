@@ -164,7 +164,7 @@ std::string Announcement(const DisplayText& before, bool alarmBefore, const Disp
   }
   const auto selectedBefore = static_cast<std::uint8_t>(before.selectedRows & kLinesBelowStatus);
   const auto selectedAfter = static_cast<std::uint8_t>(after.selectedRows & kLinesBelowStatus);
-  const std::string now = LinesOf(after, selectedAfter);
+  std::string now = LinesOf(after, selectedAfter);
   if (now.empty()) return {};
   if (selectedAfter == selectedBefore && now == LinesOf(before, selectedBefore)) return {};
   return now;
