@@ -14,6 +14,7 @@ DisplayImage::DisplayImage() {
 }
 
 void DisplayImage::ClearDisplay() {
+  cells_.fill(DisplayCell{});
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) Write(x, y, back_);
   }
@@ -45,7 +46,12 @@ Rgb DisplayImage::Pixel(int x, int y) const {
 }
 
 void DisplayImage::DrawCell(int column, int row, std::uint8_t code, bool textMode, bool inverse) {
-  const Glyph& glyph = GlyphTable[textMode ? static_cast<std::uint8_t>(code - 32) : code];
+  const auto index = textMode ? static_cast<std::uint8_t>(code - 32) : code;
+  const Glyph& glyph = GlyphTable[index];
+  if (column >= 0 && column < kColumns && row >= 0 && row < kRows) {
+    cells_[static_cast<std::size_t>(kColumns) * static_cast<std::size_t>(row) +
+           static_cast<std::size_t>(column)] = {index, inverse};
+  }
   const std::uint8_t flip = inverse ? 0xFF : 0x00;
   // Wide arithmetic: a column or row far off the grid is clipped, never overflows.
   const long long left = kBorder + static_cast<long long>(kGlyphWidth) * column;

@@ -16,6 +16,14 @@
 
 namespace amppanel {
 
+// What one cell of the grid shows: the glyph drawn there (text written by the
+// PC already turned into its glyph) and whether it is drawn inverted.
+struct DisplayCell {
+  std::uint8_t glyph = 0;
+  bool inverted = false;
+  friend bool operator==(const DisplayCell&, const DisplayCell&) = default;
+};
+
 class DisplayImage {
  public:
   static constexpr int kColumns = 40;
@@ -36,6 +44,8 @@ class DisplayImage {
     bool Empty() const { return right <= left || bottom <= top; }
     bool operator==(const Region&) const = default;
   };
+  // Row by row: cell (c, r) at kColumns * r + c.
+  using Cells = std::array<DisplayCell, static_cast<std::size_t>(kColumns) * kRows>;
 
   // Off-line background, dot colour in front, every pixel cleared.
   DisplayImage();
@@ -54,6 +64,9 @@ class DisplayImage {
   // The smallest rectangle holding every pixel whose colour changed since the
   // last call (empty when none did), and starts collecting afresh.
   Region TakeChanges();
+  // The glyph and inversion last drawn into each cell of the grid, for
+  // reading the display as text; a cleared cell is a blank glyph 0.
+  const Cells& CellsShown() const { return cells_; }
 
   Rgb BackColour() const { return back_; }
   Rgb ForeColour() const { return fore_; }
@@ -109,6 +122,7 @@ class DisplayImage {
   // every pixel of both buffers.
   std::array<std::uint32_t, static_cast<std::size_t>(kWidth) * kHeight> draw_{};
   Region changed_;
+  Cells cells_{};
   Rgb back_ = kOffLineBackground;
   Rgb fore_ = kDotColour;
 };

@@ -409,4 +409,33 @@ BasicStrips BasicKeypadStrips(std::uint8_t lamps) {
   return s;
 }
 
+namespace {
+
+constexpr std::array<std::string_view, kPanelKeyCount> kSpokenKeyNames{
+    "Input",   "Antenna", "L down",  "L up", "Band down",  "Band up",
+    "C down",  "C up",    "Tune",    "Set",  "Left arrow", "Right arrow",
+    "Display", "Power",   "Operate", "CAT",  "Off",        "On"};
+
+constexpr std::array<std::string_view, kLampCount> kLampNames{"Alarm", "Tune", "Set",
+                                                              "On",    "OP",   "TX"};
+
+std::string Reading(Lamp lamp, std::string_view state) {
+  return std::string(kLampNames[static_cast<std::size_t>(lamp)]) + " lamp, " + std::string(state);
+}
+
+}  // namespace
+
+std::string_view SpokenKeyName(PanelKey key) { return kSpokenKeyNames[Index(key)]; }
+
+std::string LampReading(Lamp lamp, std::uint8_t lamps) {
+  return Reading(lamp, LampLit(lamp, lamps) ? "lit" : "unlit");
+}
+
+std::string BasicStripReading(Lamp lamp, std::uint8_t lamps) {
+  if (lamp == Lamp::kOperate && LampLit(Lamp::kTransmit, lamps)) {
+    return Reading(lamp, "transmitting");
+  }
+  return LampReading(lamp, lamps);
+}
+
 }  // namespace amppanel

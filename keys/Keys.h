@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/BuildProfile.h"
@@ -216,5 +217,13 @@ struct BasicStrips {
   friend bool operator==(const BasicStrips&, const BasicStrips&) = default;
 };
 BasicStrips BasicKeypadStrips(std::uint8_t lamps);
+
+// For screen readers. What a key does, in words: the captions are arrows and
+// padding ("L      " beside a left-pointing arrow reads "L down").
+std::string_view SpokenKeyName(PanelKey key);
+// A lamp and its state: "TX lamp, lit". The basic keypad's OP strip turns red
+// while transmitting, so it reads "OP lamp, transmitting" then.
+std::string LampReading(Lamp lamp, std::uint8_t lamps);
+std::string BasicStripReading(Lamp lamp, std::uint8_t lamps);
 
 }  // namespace amppanel

@@ -50,7 +50,10 @@ QString Caption(const BuildProfile& profile) {
          QStringLiteral(": BasicKeypad");
 }
 
-void Paint(QLabel* strip, Rgb colour) {
+void Paint(QLabel* strip, Rgb colour, const std::string& reading) {
+  // The strips have no caption: their name says which lamp and its state.
+  const QString name = QString::fromStdString(reading);
+  if (strip->accessibleName() != name) strip->setAccessibleName(name);
   QPalette palette = strip->palette();
   palette.setColor(QPalette::Window, ToColour(colour));
   strip->setPalette(palette);
@@ -77,10 +80,10 @@ BasicKeypadWindow::BasicKeypadWindow(const BuildProfile& profile, const KeyActio
 
 void BasicKeypadWindow::SetLamps(std::uint8_t lamps) {
   const BasicStrips colours = BasicKeypadStrips(lamps);
-  Paint(Strip(Lamp::kOn), colours.on);
-  Paint(Strip(Lamp::kOperate), colours.op);
-  Paint(Strip(Lamp::kTune), colours.tune);
-  Paint(Strip(Lamp::kAlarm), colours.alarm);
+  Paint(Strip(Lamp::kOn), colours.on, BasicStripReading(Lamp::kOn, lamps));
+  Paint(Strip(Lamp::kOperate), colours.op, BasicStripReading(Lamp::kOperate, lamps));
+  Paint(Strip(Lamp::kTune), colours.tune, BasicStripReading(Lamp::kTune, lamps));
+  Paint(Strip(Lamp::kAlarm), colours.alarm, BasicStripReading(Lamp::kAlarm, lamps));
 }
 
 }  // namespace amppanel

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/DisplayAccessible.h"
+
 namespace amppanel {
 
 namespace {
@@ -32,6 +34,7 @@ DisplayView::DisplayView(QWidget* parent) : QWidget(parent) {
   setObjectName("DisplayView");
   // Every pixel is painted from the image; nothing needs erasing first.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  MakeDisplayAccessible(this);
 }
 
 void DisplayView::Attach(DisplayImage& image) {

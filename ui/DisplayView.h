@@ -9,6 +9,8 @@
 
 #include "display/DisplayImage.h"
 
+#include "display/DisplayText.h"
+
 namespace amppanel {
 
 class DisplayView final : public QWidget {
@@ -27,6 +29,15 @@ class DisplayView final : public QWidget {
   // Redraws the part of the widget that shows the pixels changed since the
   // last look, and nothing when none did.
   void ShowChanges();
+
+  // For screen readers (DisplayAccessible.cpp): the display as text, handed
+  // over with every new image together with the alarm lamp. Raises the
+  // accessibility events only when the text changed, and an announcement when
+  // an alarm or the selected line needs saying.
+  void ShowText(const DisplayText& text, bool alarmLit);
+  const DisplayText& Text() const { return text_; }
+  // The last thing announced; empty before the first.
+  const QString& LastAnnouncement() const { return announcement_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -49,6 +60,11 @@ class DisplayView final : public QWidget {
   // The image column of each widget column, the image row of each widget row.
   std::vector<int> sourceColumn_;
   std::vector<int> sourceRow_;
+
+  QImage image_;
+  DisplayText text_;
+  bool alarmLit_ = false;
+  QString announcement_;
 };
 
 }  // namespace amppanel

@@ -77,7 +77,10 @@ QString Caption(const BuildProfile& profile) {
          QStringLiteral(": Keypad");
 }
 
-void ShowLamp(QLabel* label, LampLook look) {
+void ShowLamp(QLabel* label, LampLook look, const std::string& reading) {
+  // Screen readers hear the name change only when the lamp does.
+  const QString name = QString::fromStdString(reading);
+  if (label->accessibleName() != name) label->setAccessibleName(name);
   QPalette palette = label->palette();
   palette.setColor(QPalette::Window, ToColour(look.back));
   palette.setColor(QPalette::WindowText, ToColour(look.text));
@@ -123,7 +126,8 @@ FullKeypadWindow::FullKeypadWindow(const BuildProfile& profile, const KeyActionS
 
 void FullKeypadWindow::SetLamps(std::uint8_t lamps) {
   for (const LampPlace& l : kLamps) {
-    ShowLamp(lamps_[static_cast<std::size_t>(l.lamp)], FullKeypadLamp(l.lamp, lamps));
+    ShowLamp(lamps_[static_cast<std::size_t>(l.lamp)], FullKeypadLamp(l.lamp, lamps),
+             LampReading(l.lamp, lamps));
   }
 }
 

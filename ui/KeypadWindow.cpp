@@ -71,6 +71,9 @@ KeypadButton::KeypadButton(PanelKey key, QWidget* parent) : QToolButton(parent),
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::PointingHandCursor);
   setAutoRaise(false);
+  // The captions are arrows and padding; a screen reader says what they mean.
+  const std::string_view spoken = SpokenKeyName(key);
+  setAccessibleName(QString::fromLatin1(spoken.data(), static_cast<qsizetype>(spoken.size())));
 }
 
 void KeypadButton::SetLatched(bool latched) {

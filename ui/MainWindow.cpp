@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "display/DisplayText.h"
+#include "keys/Keys.h"
 #include "link/LinkStatus.h"
 #include "protocol/Frames.h"
 #include "ui/AboutBox.h"
@@ -356,6 +358,12 @@ void MainWindow::SetBackground(Rgb background) {
 
 void MainWindow::RefreshWindowState() {
   RepaintDisplayChanges();
+  if (view_ != nullptr) {
+    // Screen readers hear of a change only: this runs for every frame.
+    const DisplayImage* image = session_ != nullptr ? session_->Image() : nullptr;
+    view_->ShowText(image != nullptr ? ReadDisplay(image->CellsShown()) : DisplayText{},
+                    LampLit(Lamp::kAlarm, shownLamps_.value_or(0)));
+  }
   UpdateStatusBar();
   TrackPreset();
 }

@@ -27,14 +27,19 @@ constexpr int kStatusFontPixels = 11;
 struct PanelLayout {
   int width;
   Qt::Alignment alignment;
+  // For screen readers, which read the panel's text as its name: what it tells.
+  const char* description;
 };
 
 constexpr PanelLayout kSerialPanels[] = {
-    {60, Qt::AlignCenter},  {30, Qt::AlignCenter},  {60, Qt::AlignCenter}, {60, Qt::AlignCenter},
-    {100, Qt::AlignCenter}, {110, Qt::AlignCenter}, {50, Qt::AlignCenter}, {50, Qt::AlignLeft}};
-constexpr PanelLayout kUsbPanels[] = {{70, Qt::AlignCenter},  {30, Qt::AlignCenter},
-                                      {60, Qt::AlignCenter},  {60, Qt::AlignCenter},
-                                      {150, Qt::AlignCenter}, {150, Qt::AlignLeft}};
+    {60, Qt::AlignCenter, "Connection"},    {30, Qt::AlignCenter, "Size preset"},
+    {60, Qt::AlignCenter, "Display width"}, {60, Qt::AlignCenter, "Display height"},
+    {100, Qt::AlignCenter, "Port"},         {110, Qt::AlignCenter, "Baud rate"},
+    {50, Qt::AlignCenter, "Line format"},   {50, Qt::AlignLeft, ""}};
+constexpr PanelLayout kUsbPanels[] = {
+    {70, Qt::AlignCenter, "Connection"},    {30, Qt::AlignCenter, "Size preset"},
+    {60, Qt::AlignCenter, "Display width"}, {60, Qt::AlignCenter, "Display height"},
+    {150, Qt::AlignCenter, "USB ID"},       {150, Qt::AlignLeft, ""}};
 
 // The widest text each panel shows (the USB ID panel's text is the operator's
 // own and may be cut off, as the original's is).
@@ -109,6 +114,7 @@ void MainWindow::CreateStatusPanels() {
     panel->setGeometry(left, 0, layout[i].width, kStatusPanelHeight);
     panel->setAlignment(layout[i].alignment | Qt::AlignVCenter);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setAccessibleDescription(QString::fromLatin1(layout[i].description));
     statusPanels_.push_back(panel);
     left += layout[i].width + kStatusPanelGap;
   }

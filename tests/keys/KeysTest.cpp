@@ -353,5 +353,35 @@ TEST(Lamps, BasicKeypadStripsShowTransmitAsARedOperateStrip) {
   for (const auto& [lamps, strips] : cases) EXPECT_EQ(BasicKeypadStrips(lamps), strips) << +lamps;
 }
 
+TEST(Lamps, ReadingsSayWhatTheLampsShow) {
+  EXPECT_EQ(LampReading(Lamp::kTransmit, 0x18), "TX lamp, lit");
+  EXPECT_EQ(LampReading(Lamp::kTransmit, 0x08), "TX lamp, unlit");
+  EXPECT_EQ(LampReading(Lamp::kAlarm, 0x80), "Alarm lamp, lit");
+  EXPECT_EQ(BasicStripReading(Lamp::kOperate, 0x10), "OP lamp, lit");
+  EXPECT_EQ(BasicStripReading(Lamp::kOperate, 0x18), "OP lamp, transmitting");
+  EXPECT_EQ(BasicStripReading(Lamp::kOn, 0x00), "On lamp, unlit");
+  // Every byte: a full-keypad lamp reads lit exactly when it shows lit.
+  for (int b = 0; b < 256; ++b) {
+    const auto lamps = static_cast<std::uint8_t>(b);
+    for (int l = 0; l < static_cast<int>(kLampCount); ++l) {
+      const auto lamp = static_cast<Lamp>(l);
+      const bool shownLit = FullKeypadLamp(lamp, lamps).text == kBlack;
+      EXPECT_EQ(LampReading(lamp, lamps).ends_with(", lit"), shownLit) << b << " " << l;
+    }
+  }
+}
+
+TEST(Keys, SpokenNamesSayWhichWayTheArrowsStep) {
+  EXPECT_EQ(SpokenKeyName(PanelKey::kBandMinus), "Band down");
+  EXPECT_EQ(SpokenKeyName(PanelKey::kLPlus), "L up");
+  EXPECT_EQ(SpokenKeyName(PanelKey::kCMinus), "C down");
+  EXPECT_EQ(SpokenKeyName(PanelKey::kLeftArrow), "Left arrow");
+  EXPECT_EQ(SpokenKeyName(PanelKey::kOn), "On");
+  // Each key's name is its own.
+  std::set<std::string_view> names;
+  for (PanelKey key : AllPanelKeys()) names.insert(SpokenKeyName(key));
+  EXPECT_EQ(names.size(), kPanelKeyCount);
+}
+
 }  // namespace
 }  // namespace amppanel
