@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "display/DisplayImage.h"
-
 #include "display/DisplayText.h"
 
 namespace amppanel {
@@ -61,7 +60,6 @@ class DisplayView final : public QWidget {
   std::vector<int> sourceColumn_;
   std::vector<int> sourceRow_;
 
-  QImage image_;
   DisplayText text_;
   bool alarmLit_ = false;
   QString announcement_;
