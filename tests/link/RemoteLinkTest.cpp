@@ -257,7 +257,8 @@ TEST_F(Ser2netTest, MirrorsTakesKeysRefusesASecondUserAndSurvivesARestart) {
   // ser2net lets one user at a time have the port.
   RemoteLink second(Always(LocalTarget(port_)));
   EXPECT_EQ(second.Open({.comPort = 2, .baudIndex = 6}), kLinkCantOpen);
-  EXPECT_NE(second.OpenFailureDetail().find("busy"), std::string::npos) << second.OpenFailureDetail();
+  EXPECT_NE(second.OpenFailureDetail().find("busy"), std::string::npos)
+      << second.OpenFailureDetail();
 
   // The station goes away: the line is lost and cannot be had back ...
   ser2net->Stop();
