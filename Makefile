@@ -17,7 +17,7 @@ build: deps
 	cmake --build --preset default -j $(JOBS)
 
 test: build
-	@scripts/install-deps desktop a11y
+	@scripts/install-deps desktop a11y wm
 	ctest --preset default -j $(JOBS)
 
 # The Debian package, amppanel_<version>_amd64.deb in build/default, then its

@@ -118,6 +118,9 @@ class MainWindow : public QMainWindow, private SessionObserver {
   const PresetSizes& PresetSize() const { return panel_.presetSize; }
   // Outer size: frame, caption and menu bar included.
   QSize OuterSize() const;
+  // Where the window is, frame included; a maximised window fills its
+  // screen's work area.
+  QRect OuterGeometry() const;
   void PlaceHome();
   void PlacePark();
   void PlaceKeypads();

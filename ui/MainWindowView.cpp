@@ -131,7 +131,7 @@ void MainWindow::KeepWindowsOnScreen() {
 
 void MainWindow::SaveSettings() {
   PanelSettings now = panel_;
-  const QRect frame = frameGeometry();
+  const QRect frame = OuterGeometry();
   now.top = frame.top();
   now.left = frame.left();
   const QSize outer = OuterSize();
@@ -173,7 +173,20 @@ QSize MainWindow::FrameExtra() const {
   return frameGeometry().size() - geometry().size();
 }
 
-QSize MainWindow::OuterSize() const { return size() + FrameExtra(); }
+QRect MainWindow::OuterGeometry() const {
+  // A window manager may take the frame off a maximised window without the
+  // toolkit noticing (openbox drops the borders and the toolkit keeps the
+  // normal frame's margins): the window would be recorded 2 x 6 pixels larger
+  // than the screen, at -1, -1. A maximised window fills its screen's work
+  // area, a full-screen one the whole screen.
+  if (const QScreen* on = screen(); on != nullptr) {
+    if (isFullScreen()) return on->geometry();
+    if (isMaximized()) return on->availableGeometry();
+  }
+  return QRect(frameGeometry().topLeft(), size() + FrameExtra());
+}
+
+QSize MainWindow::OuterSize() const { return OuterGeometry().size(); }
 
 void MainWindow::SetOuterSize(int height, int width) {
   const QSize extra = FrameExtra();
