@@ -84,10 +84,11 @@ void WaitForStopOr(int wakeFd, Steady::duration d) {
   (void)::poll(&p, wakeFd >= 0 ? 1 : 0, PollMs(d));
 }
 
-// A reply's fields are read a few bytes at a time. Waiting for a few more
-// bytes than a field needs lets the next fields arrive with it; they are then
-// served from the read-ahead without another wake-up.
-constexpr std::size_t kGatherAtLeast = 16;
+// The bytes a read waits for beyond the missing ones: the next short field of
+// a reply comes with the field before it (so a reply's header costs a wake-up
+// or two, not one a field), and after the data the two-byte check sum does,
+// where waiting any longer would only delay the frame.
+constexpr std::size_t kGatherBeyond = 2;
 
 std::size_t TakeAhead(SerialLink::Port& port, std::span<std::uint8_t> into) {
   const std::size_t n = std::min(into.size(), port.aheadEnd - port.aheadBegin);
@@ -133,15 +134,15 @@ Transfer ReadOnce(SerialLink::Port& port, int wakeFd, const std::atomic<bool>& i
       lastByte = Steady::now();
       // A UART hands over a reply a byte or two at a time; waking for each
       // costs two system calls a byte, more the slower the line. The driver
-      // gathers the missing bytes while they are on the wire instead. The
+      // gathers the missing bytes while they are on the wire instead, and a
+      // little more, which is read ahead for the next fields. The
       // wait is at most half the interval time-out, so a reply that stalls
       // is still noticed (late by at most that half, never early), and a
       // stop request still ends it at once.
       const std::size_t missing = buffer.size() - r.count;
       if (missing > 0) {
-        const auto gather =
-            std::min({byteTime * static_cast<long>(std::max(missing, kGatherAtLeast)),
-                      Steady::duration(t.readInterval / 2), deadline - lastByte});
+        const auto gather = std::min({byteTime * static_cast<long>(missing + kGatherBeyond),
+                                      Steady::duration(t.readInterval / 2), deadline - lastByte});
         if (gather >= std::chrono::milliseconds(1) && !interrupted.load()) {
           WaitForStopOr(wakeFd, gather);
         }
