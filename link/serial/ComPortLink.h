@@ -21,6 +21,9 @@ class ComPortLink final : public Link {
                        PortResolver remoteTargets = {});
 
   int Open(const LinkSettings& settings) override;
+  // The kind of port that went away is the one tried again: the local link
+  // refuses a number that now names another device.
+  int Reopen(const LinkSettings& settings) override { return Active().Reopen(settings); }
   void Close() override;
   bool IsOpen() const override { return Active().IsOpen(); }
   LinkResult Write(std::span<const std::uint8_t> data) override { return Active().Write(data); }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "link/LinkStatus.h"
+#include "link/serial/ComPortLink.h"
 #include "link/serial/SerialLink.h"
 
 namespace amppanel {
@@ -254,6 +255,23 @@ TEST(SerialLinkReopen, OpensOnlyTheDeviceThatWentAway) {
   ASSERT_EQ(link.Reopen({.comPort = 1}), 0);
   EXPECT_EQ(link.Write(Bytes{0x55}).status, 0);
   EXPECT_EQ(amplifier.Received(), Bytes{0x55});
+}
+
+// The serial program opens its ports through the link that picks local or
+// remote; a line lost there is reopened by the same rule.
+TEST(SerialLinkReopen, ThroughThePortPickerToo) {
+  PtyPeer amplifier;
+  PtyPeer other;
+  std::string device = amplifier.Device();
+  ComPortLink link(std::make_unique<SerialLink>([&](int) { return device; }),
+                   std::make_unique<RemoteLink>(), [](int) { return std::string(); });
+  ASSERT_EQ(link.Open({.comPort = 1}), 0);
+  link.Close();
+  device = other.Device();
+  EXPECT_EQ(link.Reopen({.comPort = 1}), 1);
+  EXPECT_FALSE(link.IsOpen());
+  device = amplifier.Device();
+  EXPECT_EQ(link.Reopen({.comPort = 1}), 0);
 }
 
 TEST_F(SerialLinkTest, InterruptEndsATricklingReadAtOnceAndLaterReadsWorkAgain) {
