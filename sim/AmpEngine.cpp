@@ -323,6 +323,8 @@ bool AmpEngine::Chance(double rate) {
 void AmpEngine::EmitDisplay() {
   const auto data = model_.Compose().Bytes();
   const std::uint8_t status = model_.StatusByte();
+  lastDisplay_.assign(data.begin(), data.end());
+  lastStatus_ = status;
   std::vector<std::uint8_t> reply = DisplayReply(
       faults_.replyFault == ReplyFault::kWrongType ? 0x02 : kDisplayReplyType, status, data);
   if (faults_.replyFault == ReplyFault::kBadComplement) reply[5] ^= 0x01;
@@ -528,6 +530,11 @@ Screen AmpEngine::CurrentScreen() const {
   std::lock_guard lock(mutex_);
   model_.Advance(time_());
   return model_.Compose();
+}
+
+std::pair<std::vector<std::uint8_t>, std::uint8_t> AmpEngine::LastDisplaySent() const {
+  std::lock_guard lock(mutex_);
+  return {lastDisplay_, lastStatus_};
 }
 
 std::vector<ReceivedBlock> AmpEngine::Blocks() const {

@@ -17,6 +17,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/AmpModel.h"
@@ -142,6 +143,9 @@ class AmpEngine {
   AmpState State() const;
   std::uint8_t StatusByte() const;
   Screen CurrentScreen() const;
+  // The display data and status of the last display reply sent, as sent
+  // (empty data before the first): what a panel that drew that reply shows.
+  std::pair<std::vector<std::uint8_t>, std::uint8_t> LastDisplaySent() const;
   std::vector<ReceivedBlock> Blocks() const;
   LoaderPhase Loader() const;
   int FramesReceived() const;
@@ -178,6 +182,10 @@ class AmpEngine {
   void FloodLocked(SimTime now);
 
   mutable std::mutex mutex_;
+
+  std::vector<std::uint8_t> lastDisplay_;
+
+  std::uint8_t lastStatus_ = 0;
   std::condition_variable outputReady_;
   const int divisor_;
   TimeSource time_;

@@ -85,4 +85,21 @@ inline bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engi
                     shown.Data());
 }
 
+// Whether `shown` is what the amplifier's last display reply draws. For a
+// display that moves on its own, compared with the panel at rest.
+inline bool ShowsTheLastReply(const DisplayImage& shown, const AmpEngine& engine) {
+  const auto [data, status] = engine.LastDisplaySent();
+  if (data.empty()) return false;
+  PollState state;
+  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
+  state.StatusByte = status;
+  state.FrameReady = true;
+  DisplayImage expected;
+  expected.ResetDisplay(SerialProfile().onLineBackground);
+  DecodeDisplay(state, expected);
+  return std::equal(expected.Data(),
+                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
+                    shown.Data());
+}
+
 }  // namespace amppanel::test
