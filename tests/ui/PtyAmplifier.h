@@ -69,27 +69,9 @@ class PtyAmplifier {
   int frames_ = 0;
 };
 
-// Whether `shown` is what the window must show for the amplifier's display of
-// this moment.
-inline bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
-  PollState state;
-  const auto data = engine.CurrentScreen().Bytes();
-  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
-  state.StatusByte = engine.StatusByte();
-  state.FrameReady = true;
-  DisplayImage expected;
-  expected.ResetDisplay(SerialProfile().onLineBackground);
-  DecodeDisplay(state, expected);
-  return std::equal(expected.Data(),
-                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
-                    shown.Data());
-}
-
-// Whether `shown` is what the amplifier's last display reply draws. For a
-// display that moves on its own, compared with the panel at rest.
-inline bool ShowsTheLastReply(const DisplayImage& shown, const AmpEngine& engine) {
-  const auto [data, status] = engine.LastDisplaySent();
-  if (data.empty()) return false;
+// Whether `shown` is what a display reply with this data and status draws.
+inline bool ShowsReply(const DisplayImage& shown, const std::vector<std::uint8_t>& data,
+                       std::uint8_t status) {
   PollState state;
   std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
   state.StatusByte = status;
@@ -100,6 +82,21 @@ inline bool ShowsTheLastReply(const DisplayImage& shown, const AmpEngine& engine
   return std::equal(expected.Data(),
                     expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
                     shown.Data());
+}
+
+// Whether `shown` is what the window must show for the amplifier's display of
+// this moment.
+inline bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
+  const auto data = engine.CurrentScreen().Bytes();
+  return ShowsReply(shown, std::vector<std::uint8_t>(data.begin(), data.end()),
+                    engine.StatusByte());
+}
+
+// Whether `shown` is what the amplifier's last display reply draws. For a
+// display that moves on its own, compared with the panel at rest.
+inline bool ShowsTheLastReply(const DisplayImage& shown, const AmpEngine& engine) {
+  const auto [data, status] = engine.LastDisplaySent();
+  return !data.empty() && ShowsReply(shown, data, status);
 }
 
 }  // namespace amppanel::test
