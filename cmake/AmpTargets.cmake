@@ -29,7 +29,7 @@ endfunction()
 # names CTest fixtures its tests need, LOCKS resources they may not share,
 # ENVIRONMENT variables they run with.
 function(amp_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;FIXTURES;LOCKS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;FIXTURES;LOCKS;ENVIRONMENT;ENVIRONMENT_MODIFICATION" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
                                         Threads::Threads)
@@ -51,6 +51,9 @@ function(amp_test name)
   endif()
   if(T_ENVIRONMENT)
     list(APPEND properties ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  if(T_ENVIRONMENT_MODIFICATION)
+    list(APPEND properties ENVIRONMENT_MODIFICATION "${T_ENVIRONMENT_MODIFICATION}")
   endif()
   if(CMAKE_CROSSCOMPILING)
     # The list comes from running the program under the emulator, which is
