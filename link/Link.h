@@ -51,6 +51,11 @@ class Link {
   // are never discarded: a key frame written just before the poll step's purge
   // must still reach the amplifier.
   virtual int Purge() = 0;
+  // The reply to what was just written will be about `bytes` long. A link
+  // whose driver can gather arriving bytes may let it collect the reply while
+  // it is on the wire rather than waking for each piece of it; what the reads
+  // return and when they time out stay the same. A purge forgets it.
+  virtual void ExpectReply(std::size_t /*bytes*/) {}
 
   // Control lines: the pulse state raises the ON line, the rest state drops it.
   // Failures are ignored, as for every line operation.

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "link/LinkStatus.h"
+#include "protocol/Frames.h"
 
 namespace amppanel {
 namespace {
@@ -47,6 +48,7 @@ bool ReadDisplayReply(PollReader& reader, Link& link, const BuildProfile& profil
   reader.Checked(link.Purge(), at.purge);
   const auto query = QueryFrame(profile);
   reader.Checked(link.Write(query).status, at.writeQuery);
+  link.ExpectReply(kDisplayReplyWireSize);
 
   std::span<std::uint8_t> buffer(state.ReplyBuffer);
   if (reader.ReadWhole(buffer.first(kReplySyncBytes), at.readSync) < kReplySyncBytes ||

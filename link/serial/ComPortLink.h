@@ -29,6 +29,7 @@ class ComPortLink final : public Link {
   LinkResult Write(std::span<const std::uint8_t> data) override { return Active().Write(data); }
   LinkResult Read(std::span<std::uint8_t> buffer) override { return Active().Read(buffer); }
   int Purge() override { return Active().Purge(); }
+  void ExpectReply(std::size_t bytes) override { Active().ExpectReply(bytes); }
   void LinePulse() override { Active().LinePulse(); }
   void LineRest() override { Active().LineRest(); }
   void InterruptReads(bool interrupted) override;

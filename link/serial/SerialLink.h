@@ -47,6 +47,7 @@ class SerialLink final : public Link {
   LinkResult Write(std::span<const std::uint8_t> data) override;
   LinkResult Read(std::span<std::uint8_t> buffer) override;
   int Purge() override;
+  void ExpectReply(std::size_t bytes) override;
   void LinePulse() override;  // DTR high
   void LineRest() override;   // DTR low
   void InterruptReads(bool interrupted) override;

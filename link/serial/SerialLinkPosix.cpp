@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 #include "link/LinkStatus.h"
 #include "link/serial/ComPortNames.h"
@@ -40,6 +41,9 @@ struct SerialLink::Port {
   std::array<std::uint8_t, 4096> ahead{};
   std::size_t aheadBegin = 0;
   std::size_t aheadEnd = 0;
+  // The length of the reply announced by ExpectReply, until a read first has
+  // to wait for it.
+  std::size_t expected = 0;
 };
 
 namespace {
@@ -90,6 +94,18 @@ void WaitForStopOr(int wakeFd, Steady::duration d) {
 // where waiting any longer would only delay the frame.
 constexpr std::size_t kGatherBeyond = 2;
 
+// Bytes of an expected reply not received yet, counting the output still
+// queued ahead of it: zero on a line that delivers at once (a pseudo-terminal
+// without pacing), the whole reply and the query on a real one.
+long BytesStillToCome(int fd, std::size_t expected) {
+  int queued = 0;
+  int received = 0;
+  if (::ioctl(fd, TIOCOUTQ, &queued) != 0) queued = 0;
+  if (::ioctl(fd, FIONREAD, &received) != 0) received = 0;
+  return std::max(
+      0L, static_cast<long>(queued) + static_cast<long>(expected) - static_cast<long>(received));
+}
+
 std::size_t TakeAhead(SerialLink::Port& port, std::span<std::uint8_t> into) {
   const std::size_t n = std::min(into.size(), port.aheadEnd - port.aheadBegin);
   std::copy_n(port.ahead.begin() + static_cast<std::ptrdiff_t>(port.aheadBegin), n, into.begin());
@@ -114,6 +130,19 @@ Transfer ReadOnce(SerialLink::Port& port, int wakeFd, const std::atomic<bool>& i
     if (r.count > 0) limit = std::min(limit, lastByte + t.readInterval);
     const auto now = Steady::now();
     if (now >= limit || interrupted.load()) break;
+    if (const std::size_t expected = std::exchange(port.expected, 0);
+        expected > 0 && r.count == 0) {
+      // A whole reply is on its way and none of it has been read: rather than
+      // waking for its first bytes, then for each short field, sleep while it
+      // and what is still queued before it are on the wire, and take it with
+      // one read. The same cap as below keeps a stall from going unnoticed
+      // for longer than half the interval.
+      const auto wait = std::min(
+          {byteTime * (BytesStillToCome(port.fd, expected) + static_cast<long>(kGatherBeyond)),
+           Steady::duration(t.readInterval / 2), limit - now});
+      if (wait >= std::chrono::milliseconds(1) && !interrupted.load()) WaitForStopOr(wakeFd, wait);
+      continue;
+    }
     std::array<pollfd, 2> p{pollfd{port.fd, POLLIN, 0}, pollfd{wakeFd, POLLIN, 0}};
     const int ready = ::poll(p.data(), wakeFd >= 0 ? 2 : 1, PollMs(limit - now));
     if (ready < 0) {
@@ -290,9 +319,14 @@ int SerialLink::Purge() {
   // the UI thread just before the poll step purges.
   if (port_) {
     port_->aheadBegin = port_->aheadEnd = 0;
+    port_->expected = 0;
     (void)::ioctl(port_->fd, TCFLSH, TCIFLUSH);
   }
   return kLinkOk;
+}
+
+void SerialLink::ExpectReply(std::size_t bytes) {
+  if (port_) port_->expected = bytes;
 }
 
 // The ON pulse runs on a worker while the UI thread may close the port.

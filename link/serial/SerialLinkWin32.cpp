@@ -141,6 +141,9 @@ int SerialLink::Purge() {
   return kLinkOk;
 }
 
+// The driver gathers a reply by itself within the read's interval time-out.
+void SerialLink::ExpectReply(std::size_t /*bytes*/) {}
+
 // The ON pulse runs on a worker while the UI thread may close the port: the
 // handle is used under the lock Close takes.
 void SerialLink::LinePulse() {

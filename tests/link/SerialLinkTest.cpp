@@ -98,17 +98,21 @@ TEST_F(SerialLinkTest, WriteArrivesWholeAndReplyInPiecesIsReadWhole) {
   EXPECT_EQ(buffer[39], 3);
 }
 
+// Announcing a longer reply than comes changes nothing in the time-outs.
 TEST_F(SerialLinkTest, ShortReplyReturnsShortCountAfterIntervalAndOneMoreTimeout) {
-  peer_.Send({1, 2, 3, 4});
-  Bytes buffer(6);
-  const auto start = steady_clock::now();
-  const LinkResult r = link_->Read(buffer);
-  const auto took = steady_clock::now() - start;
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.count, 4u);
-  // 200 ms after the fourth byte, then 1000 + 100 x 2 ms for the missing two.
-  EXPECT_GE(took, std::chrono::milliseconds(1350));
-  EXPECT_LT(took, std::chrono::milliseconds(3000));
+  for (const bool announced : {false, true}) {
+    if (announced) link_->ExpectReply(371);
+    peer_.Send({1, 2, 3, 4});
+    Bytes buffer(6);
+    const auto start = steady_clock::now();
+    const LinkResult r = link_->Read(buffer);
+    const auto took = steady_clock::now() - start;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 4u);
+    // 200 ms after the fourth byte, then 1000 + 100 x 2 ms for the missing two.
+    EXPECT_GE(took, std::chrono::milliseconds(1350));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
+  }
 }
 
 TEST_F(SerialLinkTest, PurgeDiscardsPendingInput) {
@@ -123,35 +127,41 @@ TEST_F(SerialLinkTest, PurgeDiscardsPendingInput) {
 
 // A reply is read field by field; bytes that came with an earlier field wait
 // in the link for the next read, in order, whether the reply came at once or
-// a few bytes at a time, and a purge drops them with the driver's.
+// a few bytes at a time, announced or not, and a purge drops them with the
+// driver's.
 TEST_F(SerialLinkTest, FieldByFieldReadsGetEveryByteInOrderAndPurgeDropsWhatWaits) {
   Bytes reply(60);
   for (std::size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<std::uint8_t>(i + 1);
-  for (const std::size_t piece : {reply.size(), std::size_t{7}, std::size_t{1}}) {
-    std::thread sender([&] {
-      for (std::size_t at = 0; at < reply.size(); at += piece) {
-        peer_.Send(
-            Bytes(reply.begin() + static_cast<std::ptrdiff_t>(at),
-                  reply.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, reply.size()))));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  for (const bool announced : {false, true}) {
+    for (const std::size_t piece : {reply.size(), std::size_t{7}, std::size_t{1}}) {
+      if (announced) link_->ExpectReply(reply.size());
+      std::thread sender([&] {
+        for (std::size_t at = 0; at < reply.size(); at += piece) {
+          peer_.Send(Bytes(
+              reply.begin() + static_cast<std::ptrdiff_t>(at),
+              reply.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, reply.size()))));
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+      });
+      Bytes got;
+      for (const std::size_t field : {3, 2, 2, 1, 1, 40, 2}) {
+        Bytes buffer(field);
+        const LinkResult r = link_->Read(buffer);
+        EXPECT_EQ(r.count, field);
+        got.insert(got.end(), buffer.begin(),
+                   buffer.begin() + static_cast<std::ptrdiff_t>(r.count));
       }
-    });
-    Bytes got;
-    for (const std::size_t field : {3, 2, 2, 1, 1, 40, 2}) {
-      Bytes buffer(field);
-      const LinkResult r = link_->Read(buffer);
-      EXPECT_EQ(r.count, field);
-      got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(r.count));
+      sender.join();
+      EXPECT_EQ(got, Bytes(reply.begin(), reply.begin() + 51))
+          << "in pieces of " << piece << (announced ? ", announced" : "");
+      // Nine bytes are left over, some of them perhaps already read ahead.
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      EXPECT_EQ(link_->Purge(), 0);
+      peer_.Send({0xEE});
+      Bytes next(1);
+      EXPECT_EQ(link_->Read(next).count, 1u);
+      EXPECT_EQ(next[0], 0xEE);
     }
-    sender.join();
-    EXPECT_EQ(got, Bytes(reply.begin(), reply.begin() + 51)) << "in pieces of " << piece;
-    // Nine bytes are left over, some of them perhaps already read ahead.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(link_->Purge(), 0);
-    peer_.Send({0xEE});
-    Bytes next(1);
-    EXPECT_EQ(link_->Read(next).count, 1u);
-    EXPECT_EQ(next[0], 0xEE);
   }
 }
 
