@@ -30,6 +30,12 @@ class RemoteLink final : public Link {
   static bool Available();
 
   int Open(const LinkSettings& settings) override;
+  // Never waits for the station: the first call starts an attempt on a thread
+  // of its own and a later one takes its result, so a station that went
+  // silent cannot hold the caller for the open time-out. Only the station
+  // last opened is tried, and at most once a second. Close waits for an
+  // attempt under way (at most the open time-out).
+  int Reopen(const LinkSettings& settings) override;
   void Close() override;
   bool IsOpen() const override;
   LinkResult Write(std::span<const std::uint8_t> data) override;

@@ -20,6 +20,7 @@ RemoteLink::~RemoteLink() = default;
 bool RemoteLink::Available() { return false; }
 
 int RemoteLink::Open(const LinkSettings& /*settings*/) { return kLinkCantOpen; }
+int RemoteLink::Reopen(const LinkSettings& /*settings*/) { return kLinkCantOpen; }
 void RemoteLink::Close() {}
 bool RemoteLink::IsOpen() const { return false; }
 LinkResult RemoteLink::Write(std::span<const std::uint8_t> /*data*/) { return {kLinkIoError, 0}; }

@@ -35,6 +35,9 @@ constexpr std::size_t kReceiveLimit = std::size_t{64} * 1024;
 constexpr std::chrono::milliseconds kServiceSlice{20};
 // A close is local and quick; this only bounds a station that never answers.
 constexpr std::chrono::milliseconds kCloseWait{2000};
+// A lost station is asked again at most this often, not once a poll cycle: one
+// that refuses at once (busy, a certificate) costs it a connection each time.
+constexpr std::chrono::milliseconds kReopenSpacing{1000};
 
 // One gensio event loop for the whole program, alive while a remote link is.
 class EventLoop {
@@ -273,25 +276,66 @@ struct RemoteLink::Impl {
     return kLinkCantOpen;
   }
 
-  int OpenTarget(const std::string& target, int baud);
+  // What one open attempt came to: a connection, or why there is none.
+  struct Outcome {
+    std::shared_ptr<Connection> connection;
+    std::string problem;
+  };
+  static Outcome Refused(std::string text) { return {nullptr, std::move(text)}; }
+
+  bool StartLoop() {
+    if (!loop) loop = EventLoop::Get();
+    return loop != nullptr;
+  }
+  // Connects and sets the line up; touches nothing of the link's own, so that
+  // a reopen can run it on a thread of its own.
+  Outcome Connect(const std::string& target, int baud) const;
+  // Makes an attempt's connection the link's.
+  int Take(const std::string& target, Outcome outcome) {
+    problem = std::move(outcome.problem);
+    if (!outcome.connection) return kLinkCantOpen;
+    std::lock_guard guard(writeMutex);
+    connection = std::move(outcome.connection);
+    openedTarget = target;
+    return kLinkOk;
+  }
+
+  // The station last opened: the only one a reopen goes back to.
+  std::string openedTarget;
+  // A reopen runs on its own thread: a station that went silent holds an
+  // attempt for the whole open time-out, and the caller (the window's
+  // thread, between two polls) must not wait for it.
+  struct Attempt {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    Outcome outcome;
+  };
+  std::unique_ptr<Attempt> attempt;
+  Steady::time_point nextAttempt{};
+
+  void EndAttempt() {
+    if (!attempt) return;
+    attempt->thread.join();
+    Release(attempt->outcome.connection);
+    attempt.reset();
+  }
 };
 
-int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
-  if (!loop) loop = EventLoop::Get();
-  if (!loop) return Fail("The network library could not start.");
+RemoteLink::Impl::Outcome RemoteLink::Impl::Connect(const std::string& target, int baud) const {
   auto c = std::make_shared<Connection>(loop);
   const int made = str_to_gensio(target.c_str(), loop->Os(), &Connection::OnEvent, c.get(), &c->io);
   if (made != 0) {
     c->io = nullptr;
     if (IsNameError(made)) {
-      return Fail("Host not found: the station's name in " + target + " is not known here (" +
-                  ErrorName(made) + ").");
+      return Refused("Host not found: the station's name in " + target + " is not known here (" +
+                     ErrorName(made) + ").");
     }
     if (IsFileError(made)) {
-      return Fail("A certificate or key named in " + target + " cannot be used (" +
-                  ErrorName(made) + ").");
+      return Refused("A certificate or key named in " + target + " cannot be used (" +
+                     ErrorName(made) + ").");
     }
-    return Fail(target + " is not a connection this program can open (" + ErrorName(made) + ").");
+    return Refused(target + " is not a connection this program can open (" + ErrorName(made) +
+                   ").");
   }
   const auto until = Steady::now() + openTimeout;
   std::unique_lock lock(c->mutex);
@@ -299,13 +343,13 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
     lock.unlock();
     gensio_free(c->io);
     c->io = nullptr;
-    return Fail("The connection to " + target + " could not start (" + ErrorName(err) + ").");
+    return Refused("The connection to " + target + " could not start (" + ErrorName(err) + ").");
   }
   if (!WaitFor(*c, lock, until, [&] { return c->opened || c->openError != 0; })) {
     lock.unlock();
     Release(c);
-    return Fail("The station did not answer within " + std::to_string(openTimeout.count()) +
-                " ms (" + target + ").");
+    return Refused("The station did not answer within " + std::to_string(openTimeout.count()) +
+                   " ms (" + target + ").");
   }
   if (c->openError != 0) {
     const int err = c->openError;
@@ -313,12 +357,13 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
     lock.unlock();
     Release(c);
     if (err == GE_CONNREFUSE) {
-      return Fail("Connection refused: nothing serves " + target +
-                  ". Is ser2net running at the station, on that port?");
+      return Refused("Connection refused: nothing serves " + target +
+                     ". Is ser2net running at the station, on that port?");
     }
-    if (IsNameError(err)) return Fail("Host not found: " + target + " (" + ErrorName(err) + ").");
+    if (IsNameError(err))
+      return Refused("Host not found: " + target + " (" + ErrorName(err) + ").");
     if (IsCertificateError(err) || !cert.empty()) {
-      return Fail(
+      return Refused(
           "TLS verification failed: the station's certificate is not trusted by the "
           "CA given in " +
           target + " (" + (cert.empty() ? ErrorName(err) : cert) + ").");
@@ -328,12 +373,12 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
       // device) right after it accepted; whether its line of text comes
       // before the hang-up or the connection ends during the telnet greeting
       // is a matter of timing.
-      return Fail(ClosedAtOnce(target));
+      return Refused(ClosedAtOnce(target));
     }
     if (err == GE_HOSTDOWN || err == GE_TIMEDOUT) {
-      return Fail("The station cannot be reached (" + ErrorName(err) + "): " + target + ".");
+      return Refused("The station cannot be reached (" + ErrorName(err) + "): " + target + ".");
     }
-    return Fail("The connection to " + target + " failed (" + ErrorName(err) + ").");
+    return Refused("The connection to " + target + " failed (" + ErrorName(err) + ").");
   }
 
   gensio_set_read_callback_enable(c->io, true);
@@ -366,25 +411,21 @@ int RemoteLink::Impl::OpenTarget(const std::string& target, int baud) {
       lock.unlock();
       Release(c);
       if (banner.find("in use") != std::string::npos) {
-        return Fail("The station's port is busy: another user is connected to " + target +
-                    " (the station said \"" + banner + "\").");
+        return Refused("The station's port is busy: another user is connected to " + target +
+                       " (the station said \"" + banner + "\").");
       }
       if (hungUp && !banner.empty()) {
-        return Fail("The station closed the connection: \"" + banner + "\" (" + target + ").");
+        return Refused("The station closed the connection: \"" + banner + "\" (" + target + ").");
       }
-      if (hungUp) return Fail(ClosedAtOnce(target));
-      return Fail("The station did not answer the line settings: is " + target +
-                  " served with RFC 2217?");
+      if (hungUp) return Refused(ClosedAtOnce(target));
+      return Refused("The station did not answer the line settings: is " + target +
+                     " served with RFC 2217?");
     }
   }
   // As a local port is flushed on opening: nothing from before counts.
   c->received.clear();
   lock.unlock();
-
-  std::lock_guard guard(writeMutex);
-  connection = std::move(c);
-  problem.clear();
-  return kLinkOk;
+  return {std::move(c), {}};
 }
 
 RemoteLink::RemoteLink(PortResolver targets, SerialTimeouts timeouts, milliseconds openTimeout)
@@ -405,10 +446,35 @@ int RemoteLink::Open(const LinkSettings& settings) {
     return impl_->Fail("COM" + std::to_string(settings.comPort) +
                        " names no connection to another machine.");
   }
-  return impl_->OpenTarget(target, BaudForIndex(settings.baudIndex));
+  if (!impl_->StartLoop()) return impl_->Fail("The network library could not start.");
+  return impl_->Take(target, impl_->Connect(target, BaudForIndex(settings.baudIndex)));
+}
+
+int RemoteLink::Reopen(const LinkSettings& settings) {
+  Impl& m = *impl_;
+  if (m.attempt) {
+    if (!m.attempt->done.load()) return kLinkCantOpen;
+    m.attempt->thread.join();
+    const auto finished = std::move(m.attempt);
+    return m.Take(m.openedTarget, std::move(finished->outcome));
+  }
+  const std::string target = m.targets(settings.comPort);
+  if (target.empty() || target != m.openedTarget) return kLinkCantOpen;
+  if (Steady::now() < m.nextAttempt) return kLinkCantOpen;
+  if (IsOpen()) Close();
+  if (!m.StartLoop()) return kLinkCantOpen;
+  m.nextAttempt = Steady::now() + kReopenSpacing;
+  m.attempt = std::make_unique<Impl::Attempt>();
+  Impl::Attempt& a = *m.attempt;
+  a.thread = std::thread([&m, &a, target, baud = BaudForIndex(settings.baudIndex)] {
+    a.outcome = m.Connect(target, baud);
+    a.done.store(true);
+  });
+  return kLinkCantOpen;
 }
 
 void RemoteLink::Close() {
+  impl_->EndAttempt();
   std::shared_ptr<Connection> c;
   {
     std::lock_guard lock(impl_->writeMutex);

@@ -202,6 +202,46 @@ TEST_F(RemoteLinkStationTest, DroppedConnectionFailsReadsAndWritesAsACutLine) {
   EXPECT_FALSE(link.IsOpen());
 }
 
+// The window's thread asks for a lost line back between two polls: a station
+// that went silent must not hold it for the open time-out, and another station
+// behind the same number is not the line that was lost.
+TEST_F(RemoteLinkStationTest, ReopenNeverWaitsForTheStationAndTakesOnlyItBack) {
+  std::string target = LocalTarget(station_.Port());
+  RemoteLink link([&](int) { return target; }, {}, 4000ms);
+  const LinkSettings settings{.comPort = 1, .baudIndex = 6};
+  ASSERT_EQ(link.Open(settings), kLinkOk) << link.OpenFailureDetail();
+  station_.Hangup();
+  station_.Mute(true);
+  link.Close();
+
+  const auto start = Clock::now();
+  EXPECT_EQ(link.Reopen(settings), kLinkCantOpen);
+  EXPECT_EQ(link.Reopen(settings), kLinkCantOpen);
+  EXPECT_LT(Clock::now() - start, 1000ms) << "instead of the station's 4 s";
+  // A disconnect ends the attempt under way: it waits for it, but no longer
+  // than the open time-out.
+  link.Close();
+  EXPECT_LT(Clock::now() - start, 7000ms);
+  EXPECT_FALSE(link.IsOpen());
+
+  // The station comes back (it serves one connection at a time, and drops
+  // the one it was ignoring).
+  station_.Hangup();
+  station_.Mute(false);
+  EXPECT_TRUE(Eventually([&] { return link.Reopen(settings) == kLinkOk; }, 10000ms))
+      << link.OpenFailureDetail();
+  ASSERT_EQ(link.Write(Bytes{0x55}).status, kLinkOk);
+  EXPECT_TRUE(Eventually([&] { return !station_.Received().empty(); }));
+
+  LineRecorder other;
+  ASSERT_TRUE(other.Started());
+  station_.Hangup();
+  link.Close();
+  target = LocalTarget(other.Port());
+  EXPECT_FALSE(Eventually([&] { return link.Reopen(settings) == kLinkOk; }, 2500ms));
+  EXPECT_FALSE(link.IsOpen());
+}
+
 // ---- open failures -----------------------------------------------------------------
 
 TEST(RemoteLinkOpenTest, EachFailureSaysWhatWentWrong) {

@@ -269,6 +269,7 @@ int LineRecorder::OnEvent(gensio* io, void* user, int event, int err, unsigned c
     std::lock_guard lock(self->mutex_);
     self->changes_.push_back({event, value, std::chrono::steady_clock::now()});
   }
+  if (self->muted_.load()) return 0;
   // The answer a station gives: the value now in effect.
   sergensio* sio = gensio_to_sergensio(io);
   const auto v = static_cast<unsigned>(value);

@@ -117,6 +117,9 @@ class LineRecorder {
   void Send(const std::vector<std::uint8_t>& bytes);
   // Drops the connection, as a station that goes away.
   void Hangup();
+  // While set, line settings are recorded but never answered: a station that
+  // accepts a connection and then says nothing.
+  void Mute(bool muted) { muted_.store(muted); }
 
  private:
   static int OnAccept(gensio_accepter* acc, void* user, int event, void* data);
@@ -126,6 +129,7 @@ class LineRecorder {
   gensio_os_funcs* os_ = nullptr;
   gensio_accepter* accepter_ = nullptr;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> muted_{false};
   std::thread loop_;
   int port_ = 0;
   mutable std::mutex mutex_;
