@@ -8,10 +8,7 @@
 // and the process CPU time this program spends per frame (the amplifier's
 // process is not counted). The figure of the window's drawing is amp_ui_bench's.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,6 +22,7 @@
 #include "protocol/Frames.h"
 #include "protocol/PollStep.h"
 #include "session/PanelSession.h"
+#include "tests/support/AmpSimProcess.h"
 
 namespace amppanel {
 namespace {
@@ -45,53 +43,22 @@ double ProcessCpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// ampsim in its own process on a private ports folder; stopped on destruction.
-class AmpSimProcess {
- public:
-  explicit AmpSimProcess(int baud)
-      : home_(fs::temp_directory_path() / ("amp-bench-" + std::to_string(::getpid()))) {
-    fs::create_directories(home_);
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, STDERR_FILENO);
-      ::setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-      const std::string rate = std::to_string(baud);
-      ::execl(AMPSIM_PATH, "ampsim", "--com", "42", "--baud", rate.c_str(),
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    char c = 0;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') device_ += c;
-    ::close(out[0]);
-  }
-  ~AmpSimProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
+// A private ports folder for ampsim, removed afterwards.
+struct BenchHome {
+  BenchHome() { fs::create_directories(path); }
+  ~BenchHome() {
     std::error_code ignored;
-    fs::remove_all(home_, ignored);
+    fs::remove_all(path, ignored);
   }
-  const std::string& Device() const { return device_; }
-
- private:
-  fs::path home_;
-  pid_t pid_ = -1;
-  std::string device_;
+  const fs::path path = fs::temp_directory_path() / ("amp-bench-" + std::to_string(::getpid()));
 };
 
 void BM_DisplayFramesPerSecond(benchmark::State& state) {
   const int baudIndex = static_cast<int>(state.range(0));
   const int baud = kBaudTable[static_cast<std::size_t>(baudIndex)];
   const int frames = static_cast<int>(state.range(1));
-  AmpSimProcess amp(baud);
+  const BenchHome home;
+  test::AmpSimProcess amp(AMPSIM_PATH, home.path, {"--com", "42", "--baud", std::to_string(baud)});
   if (amp.Device().empty()) {
     state.SkipWithError("ampsim did not start");
     return;

@@ -6,42 +6,27 @@
 // BM_DisplayFramesPerSecond.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <thread>
-
+#include "bench/BackToBackPolls.h"
 #include "link/serial/SerialLink.h"
 #include "protocol/PollStep.h"
-#include "sim/Pty.h"
+#include "tests/support/PtyAmplifier.h"
 
 namespace amppanel {
 namespace {
 
 void BM_BackToBackPollSteps(benchmark::State& state) {
-  AmpEngine engine;
-  FaultSettings pace;
-  pace.paceBaud = 115200;
-  engine.SetFaults(pace);
-  PtyMaster pty;
-  std::string error;
-  if (!pty.Open(error)) {
-    state.SkipWithError(error.c_str());
+  test::PtyAmplifier amp;
+  if (!amp.Opened()) {
+    state.SkipWithError("no pseudo-terminal");
     return;
   }
-  std::atomic<bool> stop{false};
-  std::thread bridge([&] { PtyBridge(pty, engine).Run(stop); });
-  SerialLink link([&](int) { return pty.SlavePath(); });
+  FaultSettings pace;
+  pace.paceBaud = 115200;
+  amp.engine.SetFaults(pace);
+  SerialLink link([&](int) { return amp.Device(); });
   link.Open({.comPort = 1, .baudIndex = 6});
-  PollState poll;
-  std::string text;
-  int good = 0;
-  for (auto _ : state) {
-    poll.FrameReady = false;
-    PollOnce(link, SerialProfile(), poll, text);
-    good += poll.FrameReady ? 1 : 0;
-  }
+  const int good = PollBackToBack(state, link);
   link.Close();
-  stop = true;
-  bridge.join();
   const double wireSeconds = (6.0 + static_cast<double>(kDisplayReplyWireSize)) * 10 / 115200;
   state.counters["steps_per_s"] =
       benchmark::Counter(static_cast<double>(good), benchmark::Counter::kIsRate);

@@ -4,54 +4,42 @@
 // 115200 baud, as the wire does; 0 lets them go as fast as the terminal takes.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
+#include "bench/BackToBackPolls.h"
 #include "link/remote/RemoteLink.h"
 #include "link/serial/SerialLink.h"
 #include "protocol/PollStep.h"
-#include "sim/Pty.h"
 #include "tests/link/RemoteTestSupport.h"
+#include "tests/support/PtyAmplifier.h"
 
 namespace amppanel {
 namespace {
 
 void PollLoop(benchmark::State& state, Link& link) {
-  PollState poll;
-  std::string text;
-  int good = 0;
-  for (auto _ : state) {
-    poll.FrameReady = false;
-    PollOnce(link, SerialProfile(), poll, text);
-    good += poll.FrameReady ? 1 : 0;
-  }
+  const int good = PollBackToBack(state, link);
   state.counters["polls_per_s"] =
       benchmark::Counter(static_cast<double>(good), benchmark::Counter::kIsRate);
   state.counters["good_replies"] = good;
 }
 
 void BM_Poll(benchmark::State& state, bool remote) {
-  AmpEngine engine;
+  test::PtyAmplifier amp;
+  if (!amp.Opened()) {
+    state.SkipWithError("no pseudo-terminal");
+    return;
+  }
   if (state.range(0) != 0) {
     FaultSettings pace;
     pace.paceBaud = 115200;
-    engine.SetFaults(pace);
+    amp.engine.SetFaults(pace);
   }
-  PtyMaster pty;
-  std::string error;
-  if (!pty.Open(error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  std::atomic<bool> stop{false};
-  std::thread bridge([&] { PtyBridge(pty, engine).Run(stop); });
   test::TempDir dir("remote-bench");
   std::unique_ptr<test::Ser2net> ser2net;
   std::unique_ptr<Link> link;
   if (remote) {
     const int port = test::FreeTcpPort();
-    ser2net = std::make_unique<test::Ser2net>(dir.Path(), pty.SlavePath(), port);
+    ser2net = std::make_unique<test::Ser2net>(dir.Path(), amp.Device(), port);
     if (!ser2net->Start()) {
       state.SkipWithError("ser2net did not start");
     } else {
@@ -59,7 +47,7 @@ void BM_Poll(benchmark::State& state, bool remote) {
           [port](int) { return "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(port); });
     }
   } else {
-    link = std::make_unique<SerialLink>([&](int) { return pty.SlavePath(); });
+    link = std::make_unique<SerialLink>([&](int) { return amp.Device(); });
   }
   if (link && link->Open({.comPort = 1, .baudIndex = 6}) == 0) {
     PollLoop(state, *link);
@@ -68,8 +56,6 @@ void BM_Poll(benchmark::State& state, bool remote) {
     state.SkipWithError(link->OpenFailureDetail().c_str());
   }
   ser2net.reset();
-  stop = true;
-  bridge.join();
 }
 
 void BM_PollLocalPseudoTerminal(benchmark::State& state) { BM_Poll(state, false); }

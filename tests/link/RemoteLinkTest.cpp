@@ -15,6 +15,7 @@
 #include "protocol/Frames.h"
 #include "protocol/PollStep.h"
 #include "tests/link/RemoteTestSupport.h"
+#include "tests/support/PtyAmplifier.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace amppanel {
@@ -277,7 +278,7 @@ class Ser2netTest : public ::testing::Test {
   }
 
   test::TempDir dir_{"ser2net-test"};
-  test::PtyAmp amp_;
+  test::PtyAmplifier amp_;
   int port_ = 0;
 };
 

@@ -69,27 +69,6 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-PtyAmp::PtyAmp() {
-  std::string error;
-  opened_ = pty_.Open(error);
-  if (opened_) bridge_ = std::thread([this] { PtyBridge(pty_, engine).Run(stop_); });
-  engine.SetFrameObserver([this](const FrameEvent& e) {
-    if (!e.checkOk || e.payload.size() != 1 || e.payload[0] == 0x80) return;
-    std::lock_guard lock(mutex_);
-    keys_.push_back(e.payload[0]);
-  });
-}
-
-PtyAmp::~PtyAmp() {
-  stop_ = true;
-  if (bridge_.joinable()) bridge_.join();
-}
-
-std::vector<int> PtyAmp::Keys() const {
-  std::lock_guard lock(mutex_);
-  return keys_;
-}
-
 Ser2net::Ser2net(fs::path dir, std::string device, int port, std::string accepterFilters,
                  fs::path authDir)
     : dir_(std::move(dir)),

@@ -15,9 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "sim/AmpEngine.h"
-#include "sim/Pty.h"
-
 namespace amppanel::test {
 
 // The path of a program found in the usual places; empty when missing.
@@ -35,29 +32,6 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
-};
-
-// The virtual amplifier behind a pseudo-terminal, on its own thread.
-class PtyAmp {
- public:
-  PtyAmp();
-  ~PtyAmp();
-  PtyAmp(const PtyAmp&) = delete;
-  PtyAmp& operator=(const PtyAmp&) = delete;
-  bool Opened() const { return opened_; }
-  const std::string& Device() const { return pty_.SlavePath(); }
-  // Key codes that arrived in whole frames (queries left out).
-  std::vector<int> Keys() const;
-
-  AmpEngine engine;
-
- private:
-  PtyMaster pty_;
-  bool opened_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread bridge_;
-  mutable std::mutex mutex_;
-  std::vector<int> keys_;
 };
 
 // ser2net with one generated connection, started and stopped by the test.

@@ -1,9 +1,7 @@
 // The virtual amplifier behind a real pseudo-terminal, read by the real serial
 // link: the way AmpPanel_232 meets it in the demo and in end-to-end tests.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include "link/serial/SerialLink.h"
 #include "protocol/PollStep.h"
 #include "sim/Pty.h"
+#include "tests/support/AmpSimProcess.h"
 
 namespace amppanel {
 namespace {
@@ -83,24 +82,8 @@ TEST(AmpSimProgram, RegistersItsPortServesItAndRemovesTheLinkOnSigterm) {
   fs::create_directories(home);
   const fs::path log = home / "stderr.txt";
 
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    ::close(out[0]);
-    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(err, STDERR_FILENO);
-    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    ::execl(AMPSIM_PATH, "ampsim", "--com", "9", "--verbose", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string device;
-  char c = 0;
-  while (::read(out[0], &c, 1) == 1 && c != '\n') device += c;
-  ::close(out[0]);
+  test::AmpSimProcess amp(AMPSIM_PATH, home, {"--com", "9", "--verbose"}, log);
+  const std::string& device = amp.Device();
   ASSERT_FALSE(device.empty()) << "ampsim printed no device";
 
   const fs::path com9 = home / "Norvik" / "ports" / "COM9";
@@ -119,9 +102,7 @@ TEST(AmpSimProgram, RegistersItsPortServesItAndRemovesTheLinkOnSigterm) {
     EXPECT_TRUE(state.FrameReady);
   }
 
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  const int status = amp.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(com9))) << "the link outlived ampsim";
 
@@ -141,25 +122,8 @@ TEST(AmpSimProgram, TakesNewFaultsFromItsControlFileOnSighup) {
   const fs::path log = home / "stderr.txt";
   const fs::path control = home / "faults";
 
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    ::close(out[0]);
-    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(err, STDERR_FILENO);
-    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    ::execl(AMPSIM_PATH, "ampsim", "--com", "8", "--control", control.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string device;
-  char c = 0;
-  while (::read(out[0], &c, 1) == 1 && c != '\n') device += c;
-  ::close(out[0]);
+  test::AmpSimProcess amp(AMPSIM_PATH, home, {"--com", "8", "--control", control.string()}, log);
+  const std::string& device = amp.Device();
   ASSERT_FALSE(device.empty()) << "ampsim printed no device";
 
   const auto logText = [&] {
@@ -170,7 +134,7 @@ TEST(AmpSimProgram, TakesNewFaultsFromItsControlFileOnSighup) {
   // Writes the file, signals, and waits for the answer in the log.
   const auto setFaults = [&](const std::string& faults, const std::string& expected) {
     std::ofstream(control) << faults;
-    ::kill(pid, SIGHUP);
+    amp.Signal(SIGHUP);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (logText().find(expected) == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {
@@ -204,9 +168,7 @@ TEST(AmpSimProgram, TakesNewFaultsFromItsControlFileOnSighup) {
       << "BAND+ changes the display";
 
   link.Close();
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  const int status = amp.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   fs::remove_all(home);
 }

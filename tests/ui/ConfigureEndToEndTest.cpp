@@ -12,10 +12,11 @@
 
 #include "link/serial/SerialLink.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/PtyAmplifier.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/ui/DisplayChecks.h"
 #include "tests/ui/ModalDriver.h"
-#include "tests/ui/PtyAmplifier.h"
 #include "ui/ComPortDialog.h"
 #include "ui/MainWindow.h"
 

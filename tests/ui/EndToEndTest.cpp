@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "link/serial/SerialLink.h"
+#include "tests/support/PtyAmplifier.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/ui/DisplayChecks.h"
 #include "tests/ui/FreezeAtRest.h"
-#include "tests/ui/PtyAmplifier.h"
 #include "ui/MainWindow.h"
 #include "update/Package.h"
 #include "update/PackageWriter.h"

@@ -8,9 +8,10 @@
 
 #include "link/serial/SerialLink.h"
 #include "protocol/Frames.h"
+#include "tests/support/PtyAmplifier.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/ui/DisplayChecks.h"
 #include "tests/ui/FreezeAtRest.h"
-#include "tests/ui/PtyAmplifier.h"
 #include "ui/FullKeypadWindow.h"
 #include "ui/MainWindow.h"
 

@@ -1,8 +1,7 @@
 // The virtual amplifier behind a real pseudo-terminal, on its own thread as
-// ampsim runs it, for the main window's end-to-end tests.
+// ampsim runs it: for the end-to-end tests and the benchmarks on the wire.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -10,9 +9,6 @@
 #include <vector>
 
 #include "core/BuildProfile.h"
-#include "display/DisplayImage.h"
-#include "display/Renderer.h"
-#include "protocol/PollState.h"
 #include "sim/AmpEngine.h"
 #include "sim/Pty.h"
 
@@ -68,35 +64,5 @@ class PtyAmplifier {
   std::vector<int> keys_;
   int frames_ = 0;
 };
-
-// Whether `shown` is what a display reply with this data and status draws.
-inline bool ShowsReply(const DisplayImage& shown, const std::vector<std::uint8_t>& data,
-                       std::uint8_t status) {
-  PollState state;
-  std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
-  state.StatusByte = status;
-  state.FrameReady = true;
-  DisplayImage expected;
-  expected.ResetDisplay(SerialProfile().onLineBackground);
-  DecodeDisplay(state, expected);
-  return std::equal(expected.Data(),
-                    expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
-                    shown.Data());
-}
-
-// Whether `shown` is what the window must show for the amplifier's display of
-// this moment.
-inline bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
-  const auto data = engine.CurrentScreen().Bytes();
-  return ShowsReply(shown, std::vector<std::uint8_t>(data.begin(), data.end()),
-                    engine.StatusByte());
-}
-
-// Whether `shown` is what the amplifier's last display reply draws. For a
-// display that moves on its own, compared with the panel at rest.
-inline bool ShowsTheLastReply(const DisplayImage& shown, const AmpEngine& engine) {
-  const auto [data, status] = engine.LastDisplaySent();
-  return !data.empty() && ShowsReply(shown, data, status);
-}
 
 }  // namespace amppanel::test
