@@ -11,79 +11,20 @@ set -uo pipefail
 panel="$1"
 ampsim="$2"
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
+. "$(dirname "$0")/panel-session.sh"
+
 for tool in Xvfb openbox wmctrl xwininfo xdotool; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps wm)"
 done
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAILED: $*"
-  exit 1
+# Preset 3, placed where the frame fits on the screen.
+framed_settings() {
+  write_settings ApplicationTop=40 ApplicationLeft=30 ApplicationKeypadTop=500 \
+    ApplicationJKeypadTop=500 ApplicationPresetItem=3
 }
 
-export XDG_CONFIG_HOME="$work/config"
-# The single-instance guard lives here: other copies on the machine are not seen.
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$XDG_CONFIG_HOME/Norvik" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-conf="$XDG_CONFIG_HOME/Norvik/AmpPanel_232.conf"
-write_settings() {
-  cat > "$conf" <<CONF
-[General]
-FTDI_ID_String=
-ApplicationTop=40
-ApplicationLeft=30
-ApplicationHeight=216
-ApplicationWidth=508
-ApplicationKeypadTop=500
-ApplicationKeypadLeft=0
-ApplicationJKeypadTop=500
-ApplicationJKeypadLeft=0
-ApplicationKeypadVisible=0
-ApplicationJKeypadVisible=0
-ApplicationPreset1Height=137
-ApplicationPreset1Width=259
-ApplicationPreset2Height=216
-ApplicationPreset2Width=508
-ApplicationPreset3Height=283
-ApplicationPreset3Width=752
-ApplicationPreset4Height=351
-ApplicationPreset4Width=1000
-ApplicationPreset5Height=488
-ApplicationPreset5Width=1424
-ApplicationPresetItem=3
-COM_ID=1
-ComBaudRate=6
-CONF
-}
-setting() { sed -n "s/^$1=//p" "$conf"; }
-
-"$ampsim" --com 1 >"$work/ampsim.out" 2>"$work/ampsim.log" &
-pids+=($!)
-for _ in $(seq 50); do
-  [[ -s "$work/ampsim.out" ]] && break
-  sleep 0.1
-done
-[[ -s "$work/ampsim.out" ]] || fail "ampsim did not start: $(cat "$work/ampsim.log")"
-
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  sleep 0.1
-done
-[[ -s "$work/display" ]] || skip "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_ampsim "$ampsim"
+start_xvfb 1600x1000
 openbox --config-file /dev/null >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do
@@ -123,7 +64,7 @@ close_panel() {
 }
 
 # 1. Opened at preset 3: 752 x 283 outside, frame included; closed unchanged.
-write_settings
+framed_settings
 start_panel
 size="$(outer_size)"
 [[ "$size" == "752x283" ]] || fail "opened at $size outside, not preset 3's 752x283"
@@ -135,7 +76,7 @@ got="$(setting ApplicationPreset3Width)x$(setting ApplicationPreset3Height)"
 echo "preset 3: opened and recorded at 752x283"
 
 # 2. Maximised on a 1600 x 1000 screen: the whole screen is recorded.
-write_settings
+framed_settings
 start_panel
 wmctrl -i -r "$window" -b add,maximized_vert,maximized_horz
 for _ in $(seq 50); do
