@@ -95,8 +95,10 @@ void WaitForStopOr(int wakeFd, Steady::duration d) {
 constexpr std::size_t kGatherBeyond = 2;
 
 // Bytes of an expected reply not received yet, counting the output still
-// queued ahead of it: zero on a line that delivers at once (a pseudo-terminal
-// without pacing), the whole reply and the query on a real one.
+// queued ahead of it: zero once the reply is in, the whole reply and the query
+// on a real line just written to. A peer that answers faster than its line
+// (an unpaced pseudo-terminal) still costs the reply's wire time, never more
+// than a real line needs.
 long BytesStillToCome(int fd, std::size_t expected) {
   int queued = 0;
   int received = 0;
