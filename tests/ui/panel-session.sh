@@ -79,9 +79,12 @@ start_ampsim() {
 }
 
 # The X server picks a free display itself and tells which: guessing one
-# (xvfb-run -a) races with other servers starting on the same machine.
+# (xvfb-run -a) races with other servers starting on the same machine. It
+# must not reset when its last client leaves: the accessibility library looks
+# up its bus on the display and leaves before the panel starts, and a panel
+# connecting during the reset finds no server.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
   for _ in $(seq 100); do
     [[ -s "$work/display" ]] && break
