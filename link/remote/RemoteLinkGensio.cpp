@@ -49,7 +49,9 @@ class EventLoop {
     if (auto loop = current.lock()) return loop;
     gensio_os_funcs* os = nullptr;
     // No wake signal: only our own thread runs the loop, and it never sleeps
-    // longer than one slice.
+    // longer than one slice. The handler is the process's shared one, and
+    // without a wake signal a thread blocked in a gensio_*_s call sleeps
+    // through a completion another thread runs: nothing here may use them.
     if (gensio_default_os_hnd(0, &os) != 0 || os == nullptr) return nullptr;
     // A write to a connection the station has just closed raises SIGPIPE,
     // whose default ends the program; the failed write is all we need.

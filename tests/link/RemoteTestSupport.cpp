@@ -207,10 +207,13 @@ LineRecorder::LineRecorder() {
 
 LineRecorder::~LineRecorder() {
   Hangup();
-  if (accepter_ != nullptr) gensio_acc_shutdown_s(accepter_);
+  bool shut = true;
+  if (accepter_ != nullptr && gensio_acc_shutdown(accepter_, &LineRecorder::OnDone, this) == 0) {
+    shut = WaitDone();
+  }
   stop_ = true;
   if (loop_.joinable()) loop_.join();
-  if (accepter_ != nullptr) gensio_acc_free(accepter_);
+  if (accepter_ != nullptr && shut) gensio_acc_free(accepter_);
   if (os_ != nullptr) gensio_os_funcs_free(os_);
 }
 
@@ -303,10 +306,37 @@ void LineRecorder::Hangup() {
     std::lock_guard lock(mutex_);
     io = std::exchange(client_, nullptr);
   }
-  if (io != nullptr) {
-    gensio_close_s(io);
-    gensio_free(io);
+  if (io == nullptr) return;
+  if (gensio_close(io, &LineRecorder::OnClosed, this) == 0 && !WaitDone()) {
+    // gensio may still call back into it: better kept than freed under it.
+    return;
   }
+  gensio_free(io);
+}
+
+// The library's blocking calls (gensio_close_s and friends) are not used
+// here: the default os handler is shared with the link under test, and
+// without a wake signal a thread blocked in one of them sleeps through a
+// completion that our loop thread runs (up to ten minutes in epoll).
+void LineRecorder::OnClosed(gensio* /*io*/, void* user) {
+  static_cast<LineRecorder*>(user)->Done();
+}
+
+void LineRecorder::OnDone(gensio_accepter* /*acc*/, void* user) {
+  static_cast<LineRecorder*>(user)->Done();
+}
+
+void LineRecorder::Done() {
+  std::lock_guard lock(mutex_);
+  done_ = true;
+  doneChanged_.notify_all();
+}
+
+bool LineRecorder::WaitDone() {
+  std::unique_lock lock(mutex_);
+  const bool done = doneChanged_.wait_for(lock, 5s, [this] { return done_; });
+  done_ = false;
+  return done;
 }
 
 }  // namespace amppanel::test

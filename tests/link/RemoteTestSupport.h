@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -99,6 +100,11 @@ class LineRecorder {
   static int OnAccept(gensio_accepter* acc, void* user, int event, void* data);
   static int OnEvent(gensio* io, void* user, int event, int err, unsigned char* buf,
                      gensiods* buflen, const char* const* auxdata);
+  static void OnClosed(gensio* io, void* user);
+  static void OnDone(gensio_accepter* acc, void* user);
+  void Done();
+  // True once a close or shutdown handed to the library has finished.
+  bool WaitDone();
 
   gensio_os_funcs* os_ = nullptr;
   gensio_accepter* accepter_ = nullptr;
@@ -110,6 +116,8 @@ class LineRecorder {
   gensio* client_ = nullptr;
   std::vector<Change> changes_;
   std::vector<std::uint8_t> received_;
+  std::condition_variable doneChanged_;
+  bool done_ = false;
 };
 
 }  // namespace amppanel::test
