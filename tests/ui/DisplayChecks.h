@@ -23,15 +23,16 @@ inline bool AllPixelsAre(const DisplayImage& image, Rgb colour) {
   return true;
 }
 
-// Whether `shown` is what a display reply with this data and status draws.
+// Whether `shown` is what a display reply with this data and status draws on
+// the program's on-line background.
 inline bool ShowsReply(const DisplayImage& shown, const std::vector<std::uint8_t>& data,
-                       std::uint8_t status) {
+                       std::uint8_t status, const BuildProfile& profile = SerialProfile()) {
   PollState state;
   std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
   state.StatusByte = status;
   state.FrameReady = true;
   DisplayImage expected;
-  expected.ResetDisplay(SerialProfile().onLineBackground);
+  expected.ResetDisplay(profile.onLineBackground);
   DecodeDisplay(state, expected);
   return std::equal(expected.Data(),
                     expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
@@ -40,10 +41,11 @@ inline bool ShowsReply(const DisplayImage& shown, const std::vector<std::uint8_t
 
 // Whether `shown` is what the window must show for the amplifier's display of
 // this moment.
-inline bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine) {
+inline bool ShowsTheAmplifiersDisplay(const DisplayImage& shown, AmpEngine& engine,
+                                      const BuildProfile& profile = SerialProfile()) {
   const auto data = engine.CurrentScreen().Bytes();
-  return ShowsReply(shown, std::vector<std::uint8_t>(data.begin(), data.end()),
-                    engine.StatusByte());
+  return ShowsReply(shown, std::vector<std::uint8_t>(data.begin(), data.end()), engine.StatusByte(),
+                    profile);
 }
 
 // Whether `shown` is what the amplifier's last display reply draws. For a

@@ -15,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "display/Renderer.h"
 #include "link/usb/UsbLink.h"
-#include "protocol/PollState.h"
 #include "sim/AmpEngine.h"
 #include "sim/AmpSimOptions.h"
 #include "tests/support/RecordingDialogs.h"
@@ -50,17 +48,7 @@ class Twin {
   void PressKey(std::uint8_t code) { engine_->PressKey(code); }
 
   bool IsShownBy(const DisplayImage& shown) const {
-    PollState state;
-    const auto data = engine_->CurrentScreen().Bytes();
-    std::copy(data.begin(), data.end(), state.ReplyBuffer.begin());
-    state.StatusByte = engine_->StatusByte();
-    state.FrameReady = true;
-    DisplayImage expected;
-    expected.ResetDisplay(UsbProfile().onLineBackground);
-    DecodeDisplay(state, expected);
-    return std::equal(expected.Data(),
-                      expected.Data() + DisplayImage::kBytesPerLine * DisplayImage::kHeight,
-                      shown.Data());
+    return test::ShowsTheAmplifiersDisplay(shown, *engine_, UsbProfile());
   }
 
  private:

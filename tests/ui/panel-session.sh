@@ -67,15 +67,23 @@ CONF
 }
 setting() { sed -n "s/^$1=//p" "$conf"; }
 
+# Runs a command every tenth of a second until it succeeds, at most TENTHS
+# times; its output is not wanted. Fails when it never succeeded.
+wait_until() {
+  local tenths=$1 _
+  shift
+  for _ in $(seq "$tenths"); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  "$@" >/dev/null 2>&1
+}
+
 # The virtual amplifier as COM1, with any further options.
 start_ampsim() {
   "$@" --com 1 >"$work/ampsim.out" 2>"$work/ampsim.log" &
   pids+=($!)
-  for _ in $(seq 50); do
-    [[ -s "$work/ampsim.out" ]] && break
-    sleep 0.1
-  done
-  [[ -s "$work/ampsim.out" ]] || fail "ampsim did not start: $(cat "$work/ampsim.log")"
+  wait_until 50 test -s "$work/ampsim.out" || fail "ampsim did not start: $(cat "$work/ampsim.log")"
 }
 
 # The X server picks a free display itself and tells which: guessing one
@@ -86,10 +94,6 @@ start_ampsim() {
 start_xvfb() {
   Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
-  for _ in $(seq 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-  done
-  [[ -s "$work/display" ]] || skip "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
+  wait_until 100 test -s "$work/display" || skip "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$work/display")"
 }

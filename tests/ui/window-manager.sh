@@ -27,11 +27,7 @@ start_ampsim "$ampsim"
 start_xvfb 1600x1000
 openbox --config-file /dev/null >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do
-  wmctrl -m >/dev/null 2>&1 && break
-  sleep 0.1
-done
-wmctrl -m >/dev/null 2>&1 || skip "openbox did not start: $(tail -n 3 "$work/openbox.log")"
+wait_until 50 wmctrl -m || skip "openbox did not start: $(tail -n 3 "$work/openbox.log")"
 
 # Starts the panel and waits until the window manager has framed its window.
 start_panel() {
@@ -54,13 +50,10 @@ outer_size() {
     /^  Width:/{w=$2} /^  Height:/{h=$2}
     END{split(e, m, " "); print w + m[1] + m[2] "x" h + m[3] + m[4]}'
 }
+panel_gone() { ! kill -0 "$panel_pid" 2>/dev/null; }
 close_panel() {
   wmctrl -i -c "$window"
-  for _ in $(seq 100); do
-    kill -0 "$panel_pid" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  fail "the panel did not close"
+  wait_until 100 panel_gone || fail "the panel did not close"
 }
 
 # 1. Opened at preset 3: 752 x 283 outside, frame included; closed unchanged.
@@ -79,10 +72,8 @@ echo "preset 3: opened and recorded at 752x283"
 framed_settings
 start_panel
 wmctrl -i -r "$window" -b add,maximized_vert,maximized_horz
-for _ in $(seq 50); do
-  xprop -id "$window" _NET_WM_STATE | grep -q MAXIMIZED_HORZ && break
-  sleep 0.1
-done
+maximised() { xprop -id "$window" _NET_WM_STATE | grep -q MAXIMIZED_HORZ; }
+wait_until 50 maximised || true
 sleep 1
 close_panel
 got="$(setting ApplicationWidth)x$(setting ApplicationHeight)+$(setting ApplicationLeft)+$(setting ApplicationTop)"
